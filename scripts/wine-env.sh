@@ -2,6 +2,7 @@
 # up as one Windows desktop with a taskbar. Defines wine_env_start and wine_env_stop.
 #   KELVARA_WINEPREFIX  prefix folder (default: <repo>/build/wine/prefix)
 #   KELVARA_DISPLAY     use this display instead of starting Xvfb
+#   KELVARA_DISPLAY_FIRST  first display number tried for Xvfb (default 90)
 KELVARA_ROOT=${KELVARA_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEPREFIX=${KELVARA_WINEPREFIX:-$KELVARA_ROOT/build/wine/prefix}
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -12,7 +13,7 @@ wine_env_start() {
   if [ -n "${KELVARA_DISPLAY:-}" ]; then
     export DISPLAY=$KELVARA_DISPLAY
   else
-    local n=90
+    local n=${KELVARA_DISPLAY_FIRST:-90}
     while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
     Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     KELVARA_XVFB_PID=$!
