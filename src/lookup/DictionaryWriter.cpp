@@ -75,15 +75,18 @@ EncodeResult EncodeDictionary(std::span<const WordRow> rows, const WriteOptions&
   }
   AppendU32(payload, static_cast<std::uint32_t>(rows.size()));
   AppendU32(payload, static_cast<std::uint32_t>(textSize));
+  // Column by column: the headwords lie together, which is what opening reads.
   std::uint32_t end = 0;
-  for (const WordRow& row : rows) {
-    for (std::size_t c = 0; c < columns; ++c) {
+  for (std::size_t c = 0; c < columns; ++c) {
+    for (const WordRow& row : rows) {
       if (c < row.size()) end += static_cast<std::uint32_t>(row[c].size());
       AppendU32(payload, end);
     }
   }
-  for (const WordRow& row : rows) {
-    for (const std::string& cell : row) payload.insert(payload.end(), cell.begin(), cell.end());
+  for (std::size_t c = 0; c < columns; ++c) {
+    for (const WordRow& row : rows) {
+      if (c < row.size()) payload.insert(payload.end(), row[c].begin(), row[c].end());
+    }
   }
   for (std::uint32_t row : sorted) AppendU32(payload, row);
 
