@@ -242,7 +242,8 @@ std::pair<std::size_t, std::size_t> Dictionary::PrefixRange(std::string_view pre
   std::size_t lo = HeadBound(low, false), hi = HeadBound(low, true);
   if (!hasNul) {
     // ...the next eight bytes narrow it, and settle it for prefixes of up to 16 bytes.
-    const auto [low2, high2] = HeadSpan(prefix.substr(8, 8));
+    const std::uint64_t low2 = HeadSpan(prefix.substr(8, 8)).first;
+    const std::uint64_t high2 = HeadSpan(prefix.substr(8, 8)).second;
     const auto begin = secondHeads_.begin();
     const auto first = std::partition_point(begin + static_cast<std::ptrdiff_t>(lo),
                                             begin + static_cast<std::ptrdiff_t>(hi),

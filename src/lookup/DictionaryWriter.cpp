@@ -21,6 +21,9 @@ void AppendString(std::vector<std::uint8_t>& out, std::string_view s) {
 
 std::string CheckRow(const WordRow& row) {
   if (row.empty() || row[0].empty()) return "the headword is empty";
+  // An invisible mark that a dump would write at the very start of its text, where it reads as
+  // the text's byte order mark: usually the trace of files joined together.
+  if (row[0].starts_with("\xEF\xBB\xBF")) return "the headword begins with a byte order mark (U+FEFF)";
   for (std::size_t c = 0; c < row.size(); ++c) {
     const std::string_view cell = row[c];
     const std::string column = c == 0 ? "the headword" : "column " + std::to_string(c + 1);
