@@ -115,9 +115,10 @@ def read_entries(path, report, first_letters=None, latin_allowed=LATIN_ALLOWED):
         report.error(path, "the last line has no line end (LF)")
     entries = []
     first_seen = {}
-    for number, raw in enumerate(data.split(b"\n"), start=1):
-        if raw == b"" and number == data.count(b"\n") + 1:
-            break  # after the final LF
+    lines = data.split(b"\n")
+    if lines[-1] == b"":
+        lines.pop()  # the empty piece after the final LF
+    for number, raw in enumerate(lines, start=1):
         where = f"{path}:{number}"
         if raw.endswith(b"\r"):
             report.error(where, "CRLF line end; the list uses LF only")
