@@ -1,0 +1,139 @@
+// CNG (bcrypt) behind Crypto.h, for the Windows build.
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <climits>
+#include <memory>
+#include <type_traits>
+
+#include "Crypto.h"
+
+namespace kelvara::crypto {
+namespace {
+
+constexpr NTSTATUS kAuthTagMismatch = static_cast<NTSTATUS>(0xC000A002L);
+
+bool Ok(NTSTATUS status) { return status >= 0; }
+
+struct AlgorithmCloser {
+  void operator()(BCRYPT_ALG_HANDLE h) const { BCryptCloseAlgorithmProvider(h, 0); }
+};
+using Algorithm = std::unique_ptr<std::remove_pointer_t<BCRYPT_ALG_HANDLE>, AlgorithmCloser>;
+
+struct KeyDestroyer {
+  void operator()(BCRYPT_KEY_HANDLE h) const { BCryptDestroyKey(h); }
+};
+using KeyHandle = std::unique_ptr<std::remove_pointer_t<BCRYPT_KEY_HANDLE>, KeyDestroyer>;
+
+struct HashDestroyer {
+  void operator()(BCRYPT_HASH_HANDLE h) const { BCryptDestroyHash(h); }
+};
+using HashHandle = std::unique_ptr<std::remove_pointer_t<BCRYPT_HASH_HANDLE>, HashDestroyer>;
+
+Algorithm OpenAlgorithm(LPCWSTR id, ULONG flags) {
+  BCRYPT_ALG_HANDLE h = nullptr;
+  if (!Ok(BCryptOpenAlgorithmProvider(&h, id, nullptr, flags))) return nullptr;
+  return Algorithm(h);
+}
+
+// An AES key in GCM mode.
+KeyHandle GcmKey(const Algorithm& aes, const Key& key) {
+  if (!aes) return nullptr;
+  auto mode = const_cast<wchar_t*>(BCRYPT_CHAIN_MODE_GCM);
+  if (!Ok(BCryptSetProperty(aes.get(), BCRYPT_CHAINING_MODE, reinterpret_cast<PUCHAR>(mode),
+                            static_cast<ULONG>(sizeof(BCRYPT_CHAIN_MODE_GCM)), 0))) {
+    return nullptr;
+  }
+  BCRYPT_KEY_HANDLE h = nullptr;
+  if (!Ok(BCryptGenerateSymmetricKey(aes.get(), &h, nullptr, 0, const_cast<PUCHAR>(key.data()),
+                                     static_cast<ULONG>(key.size()), 0))) {
+    return nullptr;
+  }
+  return KeyHandle(h);
+}
+
+bool FitsUlong(std::size_t n) { return n <= ULONG_MAX; }
+
+}  // namespace
+
+bool Pbkdf2Sha256(std::string_view password, std::span<const std::uint8_t> salt,
+                  std::uint32_t iterations, std::span<std::uint8_t> out) {
+  if (iterations == 0 || !FitsUlong(password.size()) || !FitsUlong(salt.size()) ||
+      !FitsUlong(out.size())) {
+    return false;
+  }
+  const Algorithm hmac = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
+  return hmac &&
+         Ok(BCryptDeriveKeyPBKDF2(
+             hmac.get(), reinterpret_cast<PUCHAR>(const_cast<char*>(password.data())),
+             static_cast<ULONG>(password.size()), const_cast<PUCHAR>(salt.data()),
+             static_cast<ULONG>(salt.size()), iterations, out.data(),
+             static_cast<ULONG>(out.size()), 0));
+}
+
+bool Sha256(std::span<const std::uint8_t> data, Digest& out) {
+  if (!FitsUlong(data.size())) return false;
+  const Algorithm sha = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM, 0);
+  if (!sha) return false;
+  BCRYPT_HASH_HANDLE h = nullptr;
+  if (!Ok(BCryptCreateHash(sha.get(), &h, nullptr, 0, nullptr, 0, 0))) return false;
+  const HashHandle hash(h);
+  return Ok(BCryptHashData(hash.get(), const_cast<PUCHAR>(data.data()),
+                           static_cast<ULONG>(data.size()), 0)) &&
+         Ok(BCryptFinishHash(hash.get(), out.data(), static_cast<ULONG>(out.size()), 0));
+}
+
+bool RandomBytes(std::span<std::uint8_t> out) {
+  return FitsUlong(out.size()) &&
+         Ok(BCryptGenRandom(nullptr, out.data(), static_cast<ULONG>(out.size()),
+                            BCRYPT_USE_SYSTEM_PREFERRED_RNG));
+}
+
+bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
+                std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
+                std::span<std::uint8_t> out, std::span<std::uint8_t, kTagSize> tag) {
+  if (out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) return false;
+  const Algorithm aes = OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0);
+  const KeyHandle k = GcmKey(aes, key);
+  if (!k) return false;
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
+  BCRYPT_INIT_AUTH_MODE_INFO(info);
+  info.pbNonce = const_cast<PUCHAR>(nonce.data());
+  info.cbNonce = static_cast<ULONG>(nonce.size());
+  info.pbAuthData = const_cast<PUCHAR>(aad.data());
+  info.cbAuthData = static_cast<ULONG>(aad.size());
+  info.pbTag = tag.data();
+  info.cbTag = static_cast<ULONG>(tag.size());
+  ULONG written = 0;
+  return Ok(BCryptEncrypt(k.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
+                          &info, nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written,
+                          0)) &&
+         written == in.size();
+}
+
+OpenStatus AesGcmOpen(const Key& key, std::span<const std::uint8_t> nonce,
+                      std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
+                      std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
+  if (out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) {
+    return OpenStatus::Failure;
+  }
+  const Algorithm aes = OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0);
+  const KeyHandle k = GcmKey(aes, key);
+  if (!k) return OpenStatus::Failure;
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
+  BCRYPT_INIT_AUTH_MODE_INFO(info);
+  info.pbNonce = const_cast<PUCHAR>(nonce.data());
+  info.cbNonce = static_cast<ULONG>(nonce.size());
+  info.pbAuthData = const_cast<PUCHAR>(aad.data());
+  info.cbAuthData = static_cast<ULONG>(aad.size());
+  info.pbTag = const_cast<PUCHAR>(tag.data());
+  info.cbTag = static_cast<ULONG>(tag.size());
+  ULONG written = 0;
+  const NTSTATUS status =
+      BCryptDecrypt(k.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()), &info,
+                    nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written, 0);
+  if (status == kAuthTagMismatch) return OpenStatus::TagMismatch;
+  return Ok(status) && written == in.size() ? OpenStatus::Ok : OpenStatus::Failure;
+}
+
+}  // namespace kelvara::crypto

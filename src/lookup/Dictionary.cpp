@@ -1,0 +1,188 @@
+// Opening Data.db: header checks in an order that names the real problem (not ours, a newer
+// format, cut short, damaged, wrong password), then decryption, then the table and its index.
+#include "Dictionary.h"
+
+#include "CaseFold.h"
+#include "Crypto.h"
+#include "FileAccess.h"
+#include "Format.h"
+#include "Utf8.h"
+
+namespace kelvara {
+
+std::string_view DictErrorName(DictError error) {
+  switch (error) {
+    case DictError::None: return "none";
+    case DictError::Missing: return "missing";
+    case DictError::Unreadable: return "unreadable";
+    case DictError::Locked: return "locked";
+    case DictError::WrongPassword: return "wrong password";
+    case DictError::Damaged: return "damaged";
+    case DictError::Truncated: return "truncated";
+    case DictError::UnknownVersion: return "unknown version";
+    case DictError::NotADictionary: return "not a dictionary";
+  }
+  return "unknown";
+}
+
+struct DictionaryLoader {
+  static OpenResult Load(std::span<const std::uint8_t> file, std::string_view password,
+                         const std::string& name);
+  static std::string BuildIndex(Dictionary& dict);
+};
+
+namespace {
+
+OpenResult Fail(DictError error, std::string message) {
+  OpenResult result;
+  result.error = error;
+  result.message = std::move(message);
+  return result;
+}
+
+}  // namespace
+
+OpenResult DictionaryLoader::Load(std::span<const std::uint8_t> file, std::string_view password,
+                                  const std::string& name) {
+  using namespace format;
+  const std::size_t size = file.size();
+  const std::uint8_t* p = file.data();
+
+  // A dictionary cut anywhere, even inside its magic number, reads as truncated; anything else
+  // that does not begin with the magic number is not ours.
+  const std::size_t magicPart = std::min(size, kMagic.size());
+  if (!std::equal(p, p + magicPart, kMagic.begin())) {
+    return Fail(DictError::NotADictionary, name + " is not a dictionary file.");
+  }
+  if (size == 0) return Fail(DictError::Truncated, name + " is empty.");
+  if (size < kOffVersion + 2) {
+    return Fail(DictError::Truncated, name + " is cut short: it ends inside its header.");
+  }
+  const std::uint16_t version = LoadU16(p + kOffVersion);
+  if (version != kVersion) {
+    return Fail(DictError::UnknownVersion,
+                name + " is a dictionary of format version " + std::to_string(version) +
+                    ", which this program cannot read (it reads version " +
+                    std::to_string(kVersion) + ").");
+  }
+  if (size < kHeaderSize) {
+    return Fail(DictError::Truncated, name + " is cut short: it ends inside its header.");
+  }
+  if (Crc32(file.first(kOffHeaderCrc)) != LoadU32(p + kOffHeaderCrc)) {
+    return Fail(DictError::Damaged, name + " is damaged: its header does not match its checksum.");
+  }
+  const std::uint32_t iterations = LoadU32(p + kOffIterations);
+  if (LoadU16(p + kOffHeaderSize) != kHeaderSize || LoadU32(p + kOffFlags) != 0 ||
+      LoadU32(p + kOffReserved) != 0 || iterations < kMinIterations ||
+      iterations > kMaxIterations) {
+    return Fail(DictError::Damaged, name + " is damaged: its header holds impossible values.");
+  }
+  const std::uint64_t payloadSize = LoadU64(p + kOffPayloadSize);
+  const std::uint64_t room = size - kHeaderSize;  // for the payload and the tag
+  if (payloadSize > room || room - payloadSize < kTagSize) {
+    return Fail(DictError::Truncated,
+                name + " is cut short: its header announces " +
+                    std::to_string(payloadSize + kHeaderSize + kTagSize) + " bytes, the file has " +
+                    std::to_string(size) + ".");
+  }
+  if (room - payloadSize > kTagSize) {
+    return Fail(DictError::Damaged, name + " is damaged: it has " +
+                                        std::to_string(room - payloadSize - kTagSize) +
+                                        " bytes more than its header announces.");
+  }
+
+  crypto::Key key;
+  KeyCheck check;
+  if (!DeriveFileKey(password, file.subspan(kOffSalt, kSaltSize), iterations, key, check)) {
+    return Fail(DictError::Unreadable, name + " cannot be opened: the system's cryptography failed.");
+  }
+  if (!std::equal(check.begin(), check.end(), p + kOffKeyCheck)) {
+    return Fail(DictError::WrongPassword, name + " cannot be opened: the password is wrong.");
+  }
+
+  std::unique_ptr<Dictionary> dict(new Dictionary());
+  dict->payload_.resize(static_cast<std::size_t>(payloadSize));
+  const auto status = crypto::AesGcmOpen(
+      key, file.subspan(kOffNonce, crypto::kNonceSize), file.first(kHeaderSize),
+      file.subspan(kHeaderSize, static_cast<std::size_t>(payloadSize)),
+      file.subspan(kHeaderSize + static_cast<std::size_t>(payloadSize)).first<kTagSize>(),
+      dict->payload_);
+  std::fill(key.begin(), key.end(), std::uint8_t{0});
+  if (status == crypto::OpenStatus::TagMismatch) {
+    return Fail(DictError::Damaged, name + " is damaged: its contents fail the integrity check.");
+  }
+  if (status != crypto::OpenStatus::Ok) {
+    return Fail(DictError::Unreadable, name + " cannot be opened: the system's cryptography failed.");
+  }
+
+  Payload table;
+  if (std::string problem = DecodePayload(dict->payload_, table); !problem.empty()) {
+    return Fail(DictError::Damaged, name + " is damaged: " + problem + ".");
+  }
+  if (table.tableName != kTableName || table.columnNames[0] != kHeadwordColumn) {
+    return Fail(DictError::NotADictionary,
+                name + " holds no table Words with an English column, so it is not a dictionary.");
+  }
+  dict->text_ = reinterpret_cast<const char*>(dict->payload_.data() + table.textOffset);
+  dict->cellEnds_ = std::move(table.cellEnds);
+  dict->sorted_ = std::move(table.sorted);
+  dict->columnNames_ = std::move(table.columnNames);
+  dict->rowCount_ = table.rowCount;
+  dict->formatVersion_ = version;
+  dict->kdfIterations_ = iterations;
+  dict->fileSize_ = size;
+  if (std::string problem = BuildIndex(*dict); !problem.empty()) {
+    return Fail(DictError::Damaged, name + " is damaged: " + problem + ".");
+  }
+  OpenResult result;
+  result.dict = std::move(dict);
+  return result;
+}
+
+// Folds every headword in index order and checks that the stored order is the one the prefix
+// search needs: by folded headword, ties by row.
+std::string DictionaryLoader::BuildIndex(Dictionary& dict) {
+  const std::size_t rows = dict.rowCount_;
+  std::size_t headwordBytes = 0;
+  for (std::size_t row = 0; row < rows; ++row) headwordBytes += dict.English(row).size();
+  dict.folded_.reserve(headwordBytes + headwordBytes / 8);
+  dict.foldedEnds_.resize(rows);
+  std::string_view previous;
+  std::size_t previousBegin = 0;
+  for (std::size_t i = 0; i < rows; ++i) {
+    const std::uint32_t row = dict.sorted_[i];
+    const std::size_t begin = dict.folded_.size();
+    if (!AppendFolded(dict.English(row), dict.folded_, /*strict=*/true)) {
+      return "the headword of row " + std::to_string(row + 1) + " is not valid UTF-8";
+    }
+    if (dict.folded_.size() > UINT32_MAX) return "its headwords are too long";
+    dict.foldedEnds_[i] = static_cast<std::uint32_t>(dict.folded_.size());
+    const std::string_view key(dict.folded_.data() + begin, dict.folded_.size() - begin);
+    previous = std::string_view(dict.folded_.data() + previousBegin, begin - previousBegin);
+    if (i > 0) {
+      const int order = previous.compare(key);
+      if (order > 0 || (order == 0 && dict.sorted_[i - 1] > row)) {
+        return "its index is out of order at row " + std::to_string(row + 1);
+      }
+    }
+    previousBegin = begin;
+  }
+  return {};
+}
+
+OpenResult Dictionary::FromBytes(std::span<const std::uint8_t> fileBytes, std::string_view password) {
+  return DictionaryLoader::Load(fileBytes, password, "The data");
+}
+
+OpenResult Dictionary::Open(const std::filesystem::path& file, std::string_view password) {
+  ReadFileResult read = ReadAndHoldFile(file);
+  if (read.error != DictError::None) return Fail(read.error, std::move(read.message));
+  OpenResult result =
+      DictionaryLoader::Load(read.bytes, password, "The dictionary file " + PathForMessage(file));
+  if (result.dict) result.dict->lock_ = std::move(read.lock);
+  return result;
+}
+
+Dictionary::~Dictionary() = default;
+
+}  // namespace kelvara

@@ -1,0 +1,44 @@
+// Writing Data.db: used by kelvara-dict and by tests that make their own dictionaries. The
+// program itself never writes a dictionary.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Dictionary.h"
+
+namespace kelvara {
+
+// One row of the table Words: column 0 the headword, column 1 the meaning, then any others.
+using WordRow = std::vector<std::string>;
+
+struct WriteOptions {
+  std::string password{kDictionaryPassword};
+  std::uint32_t kdfIterations = 10000;
+  // Fixed salt and nonce make the output reproducible (tests); normally both are random.
+  std::optional<std::vector<std::uint8_t>> saltAndNonce;  // 16 + 12 bytes
+};
+
+struct EncodeResult {
+  std::vector<std::uint8_t> bytes;
+  std::string error;  // "" on success, else what is wrong, in English
+};
+
+// What keeps a row out of a dictionary ("" when nothing does): an empty headword, text that is
+// not UTF-8, or a NUL, tab, line feed or carriage return in any cell (a cell must survive a
+// round trip through the tab-separated form).
+std::string CheckRow(const WordRow& row);
+
+// Every row has the most columns any row has; shorter rows are padded with empty cells.
+EncodeResult EncodeDictionary(std::span<const WordRow> rows, const WriteOptions& options = {});
+
+// Encodes and replaces `file` all at once. Returns "" or the reason it failed.
+std::string WriteDictionaryFile(const std::filesystem::path& file, std::span<const WordRow> rows,
+                                const WriteOptions& options = {});
+
+}  // namespace kelvara

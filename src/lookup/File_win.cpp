@@ -1,0 +1,144 @@
+// Windows side of FileAccess.h: the dictionary is opened shared for reading only, so nobody can
+// write, rename or delete it while the program holds it.
+#include <windows.h>
+
+#include "FileAccess.h"
+#include "Utf8.h"
+
+namespace kelvara {
+namespace {
+
+struct HandleCloser {
+  void operator()(HANDLE h) const {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+UniqueHandle Wrap(HANDLE h) { return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h); }
+
+std::string LastErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text;
+  if (n != 0 && buffer != nullptr) {
+    text = utf8::FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(buffer), n));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                             text.back() == '.')) {
+      text.pop_back();
+    }
+  }
+  LocalFree(buffer);
+  if (text.empty()) text = "error " + std::to_string(code);
+  return text;
+}
+
+bool IsInUse(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; }
+
+}  // namespace
+
+FileLock::~FileLock() { CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+
+std::string PathForMessage(const std::filesystem::path& file) {
+  const std::wstring& w = file.native();
+  return utf8::FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(w.data()), w.size()));
+}
+
+ReadFileResult ReadAndHoldFile(const std::filesystem::path& file) {
+  ReadFileResult result;
+  const std::string name = PathForMessage(file);
+  auto fail = [&](DictError error, std::string message) {
+    result.error = error;
+    result.message = std::move(message);
+    result.bytes.clear();
+    return std::move(result);
+  };
+
+  UniqueHandle h = Wrap(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!h) {
+    const DWORD e = GetLastError();
+    if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME) {
+      return fail(DictError::Missing, "The dictionary file " + name + " does not exist.");
+    }
+    if (IsInUse(e)) {
+      return fail(DictError::Locked, "The dictionary file " + name + " is in use by another program.");
+    }
+    if (e == ERROR_ACCESS_DENIED && std::filesystem::is_directory(file)) {
+      return fail(DictError::Unreadable, name + " is a folder, not a dictionary file.");
+    }
+    return fail(DictError::Unreadable, "The dictionary file " + name + " cannot be opened: " + LastErrorText(e) + ".");
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(h.get(), &size)) {
+    return fail(DictError::Unreadable, "The dictionary file " + name + " cannot be examined: " + LastErrorText(GetLastError()) + ".");
+  }
+  if (static_cast<std::uint64_t>(size.QuadPart) > kMaxDictionaryFileSize) {
+    return fail(DictError::Unreadable, "The file " + name + " is too large to be a dictionary (over 2 GiB).");
+  }
+  result.bytes.resize(static_cast<std::size_t>(size.QuadPart));
+  std::size_t done = 0;
+  while (done < result.bytes.size()) {
+    DWORD got = 0;
+    const auto want = static_cast<DWORD>(std::min<std::size_t>(result.bytes.size() - done, 1u << 30));
+    if (!ReadFile(h.get(), result.bytes.data() + done, want, &got, nullptr)) {
+      const DWORD e = GetLastError();
+      if (IsInUse(e)) return fail(DictError::Locked, "The dictionary file " + name + " is locked by another program.");
+      return fail(DictError::Unreadable, "The dictionary file " + name + " cannot be read: " + LastErrorText(e) + ".");
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  result.bytes.resize(done);
+  result.lock = std::make_unique<FileLock>(reinterpret_cast<std::intptr_t>(h.release()));
+  return result;
+}
+
+std::string ReplaceFileContents(const std::filesystem::path& target,
+                                std::span<const std::uint8_t> bytes) {
+  const std::string name = PathForMessage(target);
+  // A reader (the program) shares the file for reading only; asking for it exclusively tells
+  // whether anyone has it open before we write anything.
+  {
+    UniqueHandle probe = Wrap(CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!probe && IsInUse(GetLastError())) {
+      return "Cannot replace " + name + ": another program has it open.";
+    }
+  }
+
+  std::filesystem::path temp = target;
+  temp += L".tmp" + std::to_wstring(GetCurrentProcessId());
+  const std::string tempName = PathForMessage(temp);
+  {
+    UniqueHandle h = Wrap(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return "Cannot create " + tempName + ": " + LastErrorText(GetLastError()) + ".";
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+      DWORD put = 0;
+      const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+      ok = WriteFile(h.get(), bytes.data() + done, want, &put, nullptr) && put == want;
+      done += put;
+    }
+    ok = ok && FlushFileBuffers(h.get());
+    if (!ok) {
+      const DWORD e = GetLastError();
+      h.reset();
+      DeleteFileW(temp.c_str());
+      return "Cannot write " + tempName + ": " + LastErrorText(e) + ".";
+    }
+  }
+  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD e = GetLastError();
+    DeleteFileW(temp.c_str());
+    if (IsInUse(e)) return "Cannot replace " + name + ": another program has it open.";
+    return "Cannot replace " + name + ": " + LastErrorText(e) + ".";
+  }
+  return {};
+}
+
+}  // namespace kelvara

@@ -1,0 +1,57 @@
+// The prefix query behind the word box: every headword that the typed text begins with, as the
+// pattern `word*` with `?`, `#`, `*` and character lists, letter case ignored.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Dictionary.h"
+
+namespace kelvara {
+
+// Shown in the meaning box when nothing matches; other code compares against it exactly.
+// (Arabic yeh U+064A and keheh U+06A9, as the program has always written it.)
+inline constexpr std::string_view NotFoundText =
+    "\xDA\xA9\xD9\x84\xD9\x85\xD9\x87 \xD9\x85\xD9\x88\xD8\xB1\xD8\xAF \xD9\x86\xD8\xB8\xD8\xB1 "
+    "\xD9\x8A\xD8\xA7\xD9\x81\xD8\xAA \xD9\x86\xD8\xB4\xD8\xAF.";
+
+// The rows a query matched, in list order. A plain prefix is a range of the dictionary's index
+// and costs nothing per match; a pattern keeps the index positions that passed its filter.
+class Matches {
+ public:
+  Matches() = default;
+
+  std::size_t size() const { return positions_.empty() ? count_ : positions_.size(); }
+  bool empty() const { return size() == 0; }
+  // Row number (file order) of the i-th match.
+  std::uint32_t Row(std::size_t i) const {
+    return dict_->SortedRow(positions_.empty() ? first_ + i : positions_[i]);
+  }
+  std::string_view Headword(std::size_t i) const { return dict_->English(Row(i)); }
+  std::string_view Meaning(std::size_t i) const { return dict_->Meaning(Row(i)); }
+
+ private:
+  friend class MatchesBuilder;
+  const Dictionary* dict_ = nullptr;
+  std::size_t first_ = 0;  // a contiguous range of index positions...
+  std::size_t count_ = 0;
+  std::vector<std::uint32_t> positions_;  // ...or these index positions
+};
+
+struct SearchResult {
+  Matches matches;
+  // The first match's meaning (empty when that row's meaning is empty), or NotFoundText.
+  std::string meaningText;
+};
+
+// Never throws on odd input: quotes, unclosed `[`, NUL, newlines and invalid UTF-8 are looked up
+// as text. The dictionary must outlive the result.
+SearchResult SearchWords(const Dictionary& dict, std::string_view wordUtf8);
+
+// The matches alone, for callers that need no meaning text.
+Matches FindMatches(const Dictionary& dict, std::string_view wordUtf8);
+
+}  // namespace kelvara

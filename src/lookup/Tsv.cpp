@@ -1,0 +1,63 @@
+#include "Tsv.h"
+
+#include "Utf8.h"
+
+namespace kelvara {
+
+TsvParseResult ParseTsv(std::string_view content) {
+  TsvParseResult result;
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (content.substr(0, kBom.size()) == kBom) content.remove_prefix(kBom.size());
+
+  std::size_t lineNumber = 0;
+  while (!content.empty()) {
+    ++lineNumber;
+    const std::size_t newline = content.find('\n');
+    std::string_view line = content.substr(0, newline);
+    content.remove_prefix(newline == std::string_view::npos ? content.size() : newline + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+    auto fail = [&](std::string reason) {
+      result.rows.clear();
+      result.errorLine = lineNumber;
+      result.error = std::move(reason);
+      return std::move(result);
+    };
+    if (line.empty()) continue;
+    if (const std::size_t bad = utf8::FindInvalid(line); bad != std::string_view::npos) {
+      return fail("the line is not valid UTF-8 (at byte " + std::to_string(bad + 1) + ")");
+    }
+    if (line.find('\0') != std::string_view::npos) return fail("the line contains a NUL character");
+    if (line.find('\r') != std::string_view::npos) {
+      return fail("the line contains a carriage return that does not end it");
+    }
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) return fail("the line has no tab between headword and meaning");
+    if (tab == 0) return fail("the headword is empty");
+
+    WordRow row;
+    std::size_t start = 0;
+    while (true) {
+      const std::size_t next = line.find('\t', start);
+      row.emplace_back(line.substr(start, next == std::string_view::npos ? line.npos : next - start));
+      if (next == std::string_view::npos) break;
+      start = next + 1;
+    }
+    result.rows.push_back(std::move(row));
+  }
+  return result;
+}
+
+std::string FormatTsv(const Dictionary& dict) {
+  std::string out;
+  for (std::size_t row = 0; row < dict.size(); ++row) {
+    for (std::size_t c = 0; c < dict.ColumnCount(); ++c) {
+      if (c > 0) out.push_back('\t');
+      out.append(dict.Cell(row, c));
+    }
+    out.push_back('\n');
+  }
+  return out;
+}
+
+}  // namespace kelvara

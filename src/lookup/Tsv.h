@@ -1,0 +1,30 @@
+// The tab-separated source of a dictionary: one row a line, headword, tab, meaning, then any
+// further columns. UTF-8, with or without a byte order mark; LF or CRLF line ends.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Dictionary.h"
+#include "DictionaryWriter.h"
+
+namespace kelvara {
+
+struct TsvParseResult {
+  std::vector<WordRow> rows;
+  std::size_t errorLine = 0;  // 1-based line of the first bad line; 0 when all is well
+  std::string error;          // why that line is bad, in English
+  bool ok() const { return errorLine == 0; }
+};
+
+// Stops at the first bad line: no tab, an empty headword, invalid UTF-8, a NUL or a carriage
+// return that does not end the line. Empty lines are skipped.
+TsvParseResult ParseTsv(std::string_view content);
+
+// The whole table in the same form, every row with every column, LF line ends and no byte order
+// mark: ParseTsv of it builds an identical dictionary.
+std::string FormatTsv(const Dictionary& dict);
+
+}  // namespace kelvara
