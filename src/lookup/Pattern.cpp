@@ -14,6 +14,10 @@ Pattern::Pattern(std::string_view word) {
     cps.push_back(cp);
   }
 
+  // nextClose[i]: the first `]` at or after i, or cps.size().
+  std::vector<std::size_t> nextClose(cps.size() + 1, cps.size());
+  for (std::size_t i = cps.size(); i-- > 0;) nextClose[i] = cps[i] == ']' ? i : nextClose[i + 1];
+
   bool inPrefix = true;
   auto literal = [&](char32_t cp) {
     const char32_t folded = FoldCase(cp);
@@ -27,17 +31,16 @@ Pattern::Pattern(std::string_view word) {
   for (std::size_t i = 0; i < cps.size(); ++i) {
     const char32_t c = cps[i];
     if (c == '[') {
-      std::size_t close;
-      const std::size_t before = tokens_.size();
-      if (!ParseList(cps, i, close)) {
-        literal(c);
+      const std::size_t close = nextClose[i + 1];
+      if (close == cps.size()) {
+        literal(c);  // never closed: an ordinary `[`
         continue;
       }
-      i = close;
-      if (tokens_.size() > before) {  // `[]` adds nothing
+      if (ParseList(cps, i, close)) {
         inPrefix = false;
         ++minChars_;
       }
+      i = close;
       continue;
     }
     if (c == '?' || c == '#') {
@@ -54,23 +57,16 @@ Pattern::Pattern(std::string_view word) {
   if (tokens_.empty() || tokens_.back().kind != Kind::Star) tokens_.push_back({Kind::Star});
 }
 
-// A list runs from `[` to the first `]` after it. Items are single characters or ranges `a-z`;
-// a `-` first or last is itself. A reversed range makes the whole list ordinary text.
-bool Pattern::ParseList(const std::vector<char32_t>& cps, std::size_t open, std::size_t& close) {
+// A list runs from `[` to the first `]` after it (`nextClose`, found once for the whole word, so
+// a long run of unclosed `[` stays linear). Items are single characters or ranges `a-z`; a `-`
+// first or last is itself; a reversed range such as `z-a` holds no character.
+bool Pattern::ParseList(const std::vector<char32_t>& cps, std::size_t open, std::size_t close) {
   std::size_t i = open + 1;
-  const bool negated = i < cps.size() && cps[i] == '!';
+  const bool negated = i < close && cps[i] == '!';
   if (negated) ++i;
-  close = i;
-  while (close < cps.size() && cps[close] != ']') ++close;
-  if (close == cps.size()) return false;
-
   const auto first = static_cast<std::uint32_t>(items_.size());
   while (i < close) {
     if (i + 2 < close && cps[i + 1] == '-') {
-      if (cps[i] > cps[i + 2]) {
-        items_.resize(first);
-        return false;
-      }
       items_.push_back({cps[i], cps[i + 2]});
       i += 3;
     } else {
@@ -79,7 +75,7 @@ bool Pattern::ParseList(const std::vector<char32_t>& cps, std::size_t open, std:
     }
   }
   const auto last = static_cast<std::uint32_t>(items_.size());
-  if (first == last && !negated) return true;  // `[]`: no character at all
+  if (first == last && !negated) return false;  // `[]`: no character at all
   if (first == last) {
     tokens_.push_back({Kind::AnyChar, false, 0, 0, 0});  // `[!]`: none excluded
   } else {
@@ -99,6 +95,7 @@ bool Pattern::Accepts(const Token& token, char32_t folded) const {
   bool inList = false;
   for (std::uint32_t k = token.firstItem; k < token.lastItem && !inList; ++k) {
     const Item& item = items_[k];
+    if (item.lo > item.hi) continue;
     if (item.lo == item.hi) {
       inList = FoldCase(item.lo) == folded;
     } else {

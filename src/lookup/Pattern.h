@@ -1,7 +1,7 @@
 // The word box's text as the pattern `word*`: `?` any one character, `#` any one digit,
 // `[abc]`, `[a-z]`, `[!a-z]` character lists, `*` any run. Letter case is ignored by folding
-// both sides. A `[` without its `]`, or a list with a reversed range, is an ordinary character;
-// `[]` matches nothing and takes no character, `[!]` takes any one.
+// both sides. A `[` without its `]` is an ordinary character; a reversed range (`z-a`) holds no
+// character; `[]` takes no character at all and `[!]` any one.
 #pragma once
 
 #include <cstddef>
@@ -38,7 +38,8 @@ class Pattern {
   };
 
   bool Accepts(const Token& token, char32_t folded) const;
-  bool ParseList(const std::vector<char32_t>& cps, std::size_t open, std::size_t& close);
+  // Adds the list token for cps[open..close]; false when the list takes no character (`[]`).
+  bool ParseList(const std::vector<char32_t>& cps, std::size_t open, std::size_t close);
 
   std::string prefix_;
   std::vector<Token> tokens_;  // after the literal prefix; always ends with Star
