@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "SpeechVoice.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
 #include "toolkit/Control.h"
@@ -15,6 +16,9 @@
 #include "toolkit/Timer.h"
 
 namespace kelvara {
+
+// The program's Persian title: the tray tooltip and the title of its message boxes.
+inline constexpr wchar_t kProductTitle[] = L"واژه نامه کلوارا";
 
 // Exit code of a start that ends because the dictionary cannot be opened.
 inline constexpr int kExitNoDictionary = 2;
@@ -50,6 +54,10 @@ class frmMain : public toolkit::Form {
   // Copies of the menu's check marks, read by the clipboard watcher.
   bool WatchClipboard = false;
   bool ShowBalloon = false;
+
+  // The voice of the last pronunciation; every click makes a new one with this factory.
+  std::shared_ptr<SpeechVoice> Voice;
+  VoiceFactory voiceFactory = CreateSapiVoice;
 
   // The tray-icon object while the window is in the tray (std::shared_ptr<cSystray>) takes its
   // place here, beside HideToTray and the minimised branch of Form_Resize, with the tray.

@@ -1,10 +1,12 @@
 // The main window's commands: buttons, tray-menu entries, Escape, the clipboard timer, the
 // tray state and closing.
 #include "LimitedWindow.h"
+#include "Pronounce.h"
 #include "forms/frmAbout.h"
 #include "forms/frmSettings.h"
 #include "frmMain.h"
 #include "mMain.h"
+#include "toolkit/MessageBox.h"
 
 namespace kelvara {
 
@@ -15,7 +17,14 @@ void frmMain::Command1_Click() { Unload(); }
 void frmMain::Command2_Click() { ShowAboutDialog(); }
 
 void frmMain::Command3_Click() {
-  // The pronunciation of the first listed headword comes with the speech voice.
+  // The first listed headword is spoken, the one whose meaning is shown, not the typed text.
+  const std::wstring first = ListText(0);
+  std::optional<std::wstring_view> firstHeadword;
+  if (lstWords.ListCount() > 0) firstHeadword = first;
+  const PronounceResult result = Pronounce(Voice, txtExp.Text(), firstHeadword, voiceFactory);
+  const std::wstring failure = PronounceFailureText(result);
+  if (!failure.empty())
+    toolkit::MsgBoxRtl(hWnd(), failure, kProductTitle, MB_OK | MB_ICONWARNING);
 }
 
 void frmMain::Command4_Click() { ShowSettingsDialog(); }
