@@ -125,6 +125,7 @@ class frmMain : public toolkit::Form {
   void ResizeMinimized();
   void ReleaseTray();
   void NewTrayObject();
+  void RestoreNormal();
   void f_cSystray_MouseUp(std::int16_t& Button);
   void f_cSystray_MouseDblClick(std::int16_t& Button);
 

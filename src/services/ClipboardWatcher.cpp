@@ -54,7 +54,7 @@ void frmMain::CheckClipboard() {
     } else if (state == toolkit::WindowState::Minimized) {
       // In the tray with balloons off: the window comes back with the word selected. The new
       // text put the caret at its start, so the selection covers the whole word.
-      SetWindowState(toolkit::WindowState::Normal);
+      RestoreNormal();
       Show();
       txtWord.SetSelLength(txtWord.TextLength());
       ReleaseTray();

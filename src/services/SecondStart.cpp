@@ -7,17 +7,19 @@
 namespace kelvara {
 
 namespace {
-constexpr int kAttempts = 20;
+// The whole hand-over, waiting for a copy that is still loading or busy included, takes at
+// most this long.
+constexpr ULONGLONG kPatienceMs = 2000;
 constexpr DWORD kAttemptPauseMs = 100;
-// A running copy busy with a pronunciation answers late; one that hangs is not waited for.
-constexpr UINT kReplyTimeoutMs = 2000;
 
-bool AskEachForm(UINT message) {
+bool AskEachForm(UINT message, ULONGLONG deadline) {
   for (HWND w = FindWindowExW(nullptr, nullptr, kFormClassName, nullptr); w;
        w = FindWindowExW(nullptr, w, kFormClassName, nullptr)) {
+    const ULONGLONG now = GetTickCount64();
+    const UINT timeout = now < deadline ? static_cast<UINT>(deadline - now) : 1;
     DWORD_PTR reply = 0;
     if (SendMessageTimeoutW(w, message, kSecondStartAsk, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                            kReplyTimeoutMs, &reply) &&
+                            timeout, &reply) &&
         static_cast<LRESULT>(reply) == kSecondStartReply) {
       return true;
     }
@@ -39,8 +41,10 @@ bool SignalRunningCopy() {
   }
   // The first copy holds the single-instance name from its first instruction but answers only
   // once its main window has loaded.
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (AskEachForm(message)) return true;
+  const ULONGLONG deadline = GetTickCount64() + kPatienceMs;
+  for (;;) {
+    if (AskEachForm(message, deadline)) return true;
+    if (GetTickCount64() + kAttemptPauseMs >= deadline) break;
     Sleep(kAttemptPauseMs);
   }
   return false;

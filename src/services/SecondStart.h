@@ -5,7 +5,7 @@
 namespace kelvara {
 
 // Asks the running copy's main window to do what its hotkey does. The running copy may still
-// be loading, so it is given up to about two seconds to answer. True when it answered.
+// be loading or busy, so it is given up to two seconds in all to answer. True when it answered.
 bool SignalRunningCopy();
 
 }  // namespace kelvara

@@ -33,6 +33,21 @@ void frmMain::NewTrayObject() {
 
 void frmMain::ReleaseTray() { f_cSystray.reset(); }
 
+void frmMain::RestoreNormal() {
+  // A window maximised before it was minimised would come back maximised from a plain
+  // restore; out of the tray it always comes back in the normal state.
+  if (GetWindowState() == toolkit::WindowState::Minimized) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (GetWindowPlacement(hWnd(), &placement)) {
+      placement.flags &= ~static_cast<UINT>(WPF_RESTORETOMAXIMIZED);
+      placement.showCmd = SW_SHOWNORMAL;
+      SetWindowPlacement(hWnd(), &placement);
+    }
+  }
+  SetWindowState(toolkit::WindowState::Normal);
+}
+
 void frmMain::f_cSystray_MouseUp(std::int16_t& /*Button*/) {
   if (f_cSystray) f_cSystray->BeforePopup();
   ShowTrayMenu();
@@ -42,7 +57,7 @@ void frmMain::f_cSystray_MouseDblClick(std::int16_t& /*Button*/) {
   // The restore action, also of Shift+F9 and of a second start. A maximised window comes back
   // normal. Called from the tray object's own event, the release below only drops our
   // reference: the object ends once its event has returned.
-  SetWindowState(toolkit::WindowState::Normal);
+  RestoreNormal();
   Show();
   txtWord.SetSelStart(0);
   txtWord.SetSelLength(txtWord.TextLength());
