@@ -42,13 +42,6 @@ TEST(StartUpCheckBox, IsCheckedOnlyForExactlyThisProgramsCommand) {
   for (const wchar_t* stored : unchecked) EXPECT_FALSE(StartUpEntryMatches(stored, kExe)) << stored;
 }
 
-TEST(StartUpLocation, IsTheMachineWideRunKeyUnderTheProgramsTitle) {
-  const RegLocation where = StartUpEntryLocation();
-  EXPECT_EQ(where.Root, HKLM);
-  EXPECT_EQ(where.SubKey, kRunKey);
-  EXPECT_EQ(where.ValueName, kName);
-}
-
 // Leaves the real entry absent for the test and restores what was there before.
 class StartUpEntryInRunKey : public ::testing::Test {
  protected:
