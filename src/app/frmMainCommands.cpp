@@ -1,5 +1,7 @@
 // The main window's commands: buttons, tray-menu entries, Escape, the clipboard timer, the
 // tray state and closing.
+#include "DBModule.h"
+#include "DialogHandlers.h"
 #include "LimitedWindow.h"
 #include "forms/frmAbout.h"
 #include "forms/frmSettings.h"
@@ -41,14 +43,15 @@ void frmMain::Ballon_menu_Click() {
 
 void frmMain::ShowAboutDialog() {
   forms::frmAbout about;
-  about.onLoad = [](forms::frmAbout& f) { SetWindowIcons(f.hWnd(), L"AAA", true); };
+  settings::WireAboutDialog(about, {this, &txtWord, &SetWindowIcons});
   about.ShowModal();
 }
 
 void frmMain::ShowSettingsDialog() {
-  forms::frmSettings settings;
-  settings.onLoad = [](forms::frmSettings& f) { SetWindowIcons(f.hWnd(), L"AAA", true); };
-  settings.ShowModal();
+  forms::frmSettings dialog;
+  settings::WireSettingsDialog(
+      dialog, {DBModule::AppExePath(), StartUpEntryLocation(), &SetWindowIcons});
+  dialog.ShowModal();
 }
 
 // ---- Keys --------------------------------------------------------------------------------
