@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "SpeechVoice.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
 #include "toolkit/Control.h"
@@ -50,6 +51,11 @@ class frmMain : public toolkit::Form {
   // Copies of the menu's check marks, read by the clipboard watcher.
   bool WatchClipboard = false;
   bool ShowBalloon = false;
+
+  // The voice of the last pronunciation, and where the next click gets a new one from (tests
+  // hand in a voice of their own).
+  std::shared_ptr<SpeechVoice> Voice;
+  VoiceFactory CreateVoice = CreateSapiVoice;
 
   // The tray-icon object while the window is in the tray (std::shared_ptr<cSystray>) takes its
   // place here, beside HideToTray and the minimised branch of Form_Resize, with the tray.
