@@ -16,7 +16,7 @@ constexpr ControlDesign kControls[] = {
      .caption = L"طراحی و برنامه‌نویسی: گروه کلوارا", .twips = {2525, 600, 1575, 195},
      .tabIndex = 2, .rightAligned = true, .rightToLeft = true, .autoSize = true},
     {.kind = ControlKind::Label, .name = "Label1",
-     .caption = L"همه حقوق این برنامه برای سازندگان آن محفوظ است.\r\n\r\n"
+     .caption = L"همه حقوق این برنامه محفوظ است.\r\n\r\n"
                 L"استفاده از آن برای همگان رایگان است.",
      .twips = {200, 1080, 3900, 585}, .tabIndex = 3, .rightAligned = true, .rightToLeft = true,
      .autoSize = true, .wordWrap = true},

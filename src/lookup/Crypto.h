@@ -23,7 +23,8 @@ bool Pbkdf2Sha256(std::string_view password, std::span<const std::uint8_t> salt,
 bool Sha256(std::span<const std::uint8_t> data, Digest& out);
 bool RandomBytes(std::span<std::uint8_t> out);
 
-// AES-256-GCM; `out` has the size of `in`, the tag is 16 bytes.
+// AES-256-GCM; `out` has the size of `in` and may be the same memory (in place). The tag is 16
+// bytes.
 bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
                 std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
                 std::span<std::uint8_t> out, std::span<std::uint8_t, kTagSize> tag);

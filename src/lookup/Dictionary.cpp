@@ -26,8 +26,9 @@ std::string_view DictErrorName(DictError error) {
 }
 
 struct DictionaryLoader {
-  static OpenResult Load(std::span<const std::uint8_t> file, std::string_view password,
-                         const std::string& name);
+  // Takes the file's bytes and decrypts its table where it lies.
+  static OpenResult Load(std::unique_ptr<std::uint8_t[]> data, std::size_t size,
+                         std::string_view password, const std::string& name);
   static std::string BuildIndex(Dictionary& dict);
 };
 
@@ -42,11 +43,11 @@ OpenResult Fail(DictError error, std::string message) {
 
 }  // namespace
 
-OpenResult DictionaryLoader::Load(std::span<const std::uint8_t> file, std::string_view password,
-                                  const std::string& name) {
+OpenResult DictionaryLoader::Load(std::unique_ptr<std::uint8_t[]> data, std::size_t size,
+                                  std::string_view password, const std::string& name) {
   using namespace format;
-  const std::size_t size = file.size();
-  const std::uint8_t* p = file.data();
+  std::uint8_t* const p = data.get();
+  const std::span<std::uint8_t> file(p, size);
 
   // A dictionary cut anywhere, even inside its magic number, reads as truncated; anything else
   // that does not begin with the magic number is not ours.
@@ -100,13 +101,11 @@ OpenResult DictionaryLoader::Load(std::span<const std::uint8_t> file, std::strin
     return Fail(DictError::WrongPassword, name + " cannot be opened: the password is wrong.");
   }
 
-  std::unique_ptr<Dictionary> dict(new Dictionary());
-  dict->payload_.resize(static_cast<std::size_t>(payloadSize));
+  // In place: the file's memory becomes the table's, with no second copy of it.
+  const std::span<std::uint8_t> payload = file.subspan(kHeaderSize, static_cast<std::size_t>(payloadSize));
   const auto status = crypto::AesGcmOpen(
-      key, file.subspan(kOffNonce, crypto::kNonceSize), file.first(kHeaderSize),
-      file.subspan(kHeaderSize, static_cast<std::size_t>(payloadSize)),
-      file.subspan(kHeaderSize + static_cast<std::size_t>(payloadSize)).first<kTagSize>(),
-      dict->payload_);
+      key, file.subspan(kOffNonce, crypto::kNonceSize), file.first(kHeaderSize), payload,
+      file.subspan(kHeaderSize + payload.size()).first<kTagSize>(), payload);
   std::fill(key.begin(), key.end(), std::uint8_t{0});
   if (status == crypto::OpenStatus::TagMismatch) {
     return Fail(DictError::Damaged, name + " is damaged: its contents fail the integrity check.");
@@ -116,14 +115,16 @@ OpenResult DictionaryLoader::Load(std::span<const std::uint8_t> file, std::strin
   }
 
   Payload table;
-  if (std::string problem = DecodePayload(dict->payload_, table); !problem.empty()) {
+  if (std::string problem = DecodePayload(payload, table); !problem.empty()) {
     return Fail(DictError::Damaged, name + " is damaged: " + problem + ".");
   }
   if (table.tableName != kTableName || table.columnNames[0] != kHeadwordColumn) {
     return Fail(DictError::NotADictionary,
                 name + " holds no table Words with an English column, so it is not a dictionary.");
   }
-  dict->text_ = reinterpret_cast<const char*>(dict->payload_.data() + table.textOffset);
+  std::unique_ptr<Dictionary> dict(new Dictionary());
+  dict->text_ = reinterpret_cast<const char*>(payload.data() + table.textOffset);
+  dict->data_ = std::move(data);
   dict->cellEnds_ = std::move(table.cellEnds);
   dict->sorted_ = std::move(table.sorted);
   dict->columnNames_ = std::move(table.columnNames);
@@ -147,6 +148,7 @@ std::string DictionaryLoader::BuildIndex(Dictionary& dict) {
   for (std::size_t row = 0; row < rows; ++row) headwordBytes += dict.English(row).size();
   dict.folded_.reserve(headwordBytes + headwordBytes / 8);
   dict.foldedEnds_.resize(rows);
+  dict.keyHeads_.resize(rows);
   std::string_view previous;
   std::size_t previousBegin = 0;
   for (std::size_t i = 0; i < rows; ++i) {
@@ -158,6 +160,7 @@ std::string DictionaryLoader::BuildIndex(Dictionary& dict) {
     if (dict.folded_.size() > UINT32_MAX) return "its headwords are too long";
     dict.foldedEnds_[i] = static_cast<std::uint32_t>(dict.folded_.size());
     const std::string_view key(dict.folded_.data() + begin, dict.folded_.size() - begin);
+    dict.keyHeads_[i] = Dictionary::HeadOf(key);
     previous = std::string_view(dict.folded_.data() + previousBegin, begin - previousBegin);
     if (i > 0) {
       const int order = previous.compare(key);
@@ -171,14 +174,16 @@ std::string DictionaryLoader::BuildIndex(Dictionary& dict) {
 }
 
 OpenResult Dictionary::FromBytes(std::span<const std::uint8_t> fileBytes, std::string_view password) {
-  return DictionaryLoader::Load(fileBytes, password, "The data");
+  auto copy = std::make_unique_for_overwrite<std::uint8_t[]>(fileBytes.size());
+  std::copy(fileBytes.begin(), fileBytes.end(), copy.get());
+  return DictionaryLoader::Load(std::move(copy), fileBytes.size(), password, "The data");
 }
 
 OpenResult Dictionary::Open(const std::filesystem::path& file, std::string_view password) {
   ReadFileResult read = ReadAndHoldFile(file);
   if (read.error != DictError::None) return Fail(read.error, std::move(read.message));
-  OpenResult result =
-      DictionaryLoader::Load(read.bytes, password, "The dictionary file " + PathForMessage(file));
+  OpenResult result = DictionaryLoader::Load(std::move(read.bytes), read.size, password,
+                                             "The dictionary file " + PathForMessage(file));
   if (result.dict) result.dict->lock_ = std::move(read.lock);
   return result;
 }

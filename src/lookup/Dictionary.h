@@ -79,6 +79,17 @@ class Dictionary {
     return std::string_view(folded_.data() + begin, foldedEnds_[position] - begin);
   }
 
+  // The first eight bytes of FoldedKey(i), big-endian, zero-padded: comparing these orders two
+  // keys whenever they differ, so a search reads the keys themselves only near its answer.
+  std::uint64_t KeyHead(std::size_t position) const { return keyHeads_[position]; }
+  static std::uint64_t HeadOf(std::string_view key) {
+    std::uint64_t head = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+      head = (head << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+    }
+    return head;
+  }
+
   // What the header says, for `kelvara-dict info`.
   std::uint16_t FormatVersion() const { return formatVersion_; }
   std::uint32_t KdfIterations() const { return kdfIterations_; }
@@ -89,12 +100,13 @@ class Dictionary {
   friend struct DictionaryLoader;
 
   std::unique_ptr<FileLock> lock_;
-  std::vector<std::uint8_t> payload_;      // the decrypted table; text_ points into it
+  std::unique_ptr<std::uint8_t[]> data_;   // the file, its table decrypted in place
   const char* text_ = nullptr;             // every cell's bytes, back to back
   std::vector<std::uint32_t> cellEnds_;    // end of cell (row * columns + column) in text_
   std::vector<std::uint32_t> sorted_;      // row numbers in index order
   std::string folded_;                     // folded headwords in index order
   std::vector<std::uint32_t> foldedEnds_;  // end of each folded headword in folded_
+  std::vector<std::uint64_t> keyHeads_;    // HeadOf(FoldedKey(i))
   std::vector<std::string> columnNames_;
   std::size_t rowCount_ = 0;
   std::uint16_t formatVersion_ = 0;

@@ -28,7 +28,8 @@ class FileLock {
 
 struct ReadFileResult {
   std::unique_ptr<FileLock> lock;
-  std::vector<std::uint8_t> bytes;
+  std::unique_ptr<std::uint8_t[]> bytes;  // not zeroed first: the file fills it
+  std::size_t size = 0;
   DictError error = DictError::None;  // Missing, Unreadable or Locked
   std::string message;
 };

@@ -51,7 +51,8 @@ ReadFileResult ReadAndHoldFile(const std::filesystem::path& file) {
   auto fail = [&](DictError error, std::string message) {
     result.error = error;
     result.message = std::move(message);
-    result.bytes.clear();
+    result.bytes.reset();
+    result.size = 0;
     return std::move(result);
   };
 
@@ -76,16 +77,17 @@ ReadFileResult ReadAndHoldFile(const std::filesystem::path& file) {
   if (static_cast<std::uint64_t>(st.st_size) > kMaxDictionaryFileSize) {
     return fail(DictError::Unreadable, "The file " + name + " is too large to be a dictionary (over 2 GiB).");
   }
-  result.bytes.resize(static_cast<std::size_t>(st.st_size));
+  result.size = static_cast<std::size_t>(st.st_size);
+  result.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(result.size);
   std::size_t done = 0;
-  while (done < result.bytes.size()) {
-    const ssize_t n = ::read(fd.get(), result.bytes.data() + done, result.bytes.size() - done);
+  while (done < result.size) {
+    const ssize_t n = ::read(fd.get(), result.bytes.get() + done, result.size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return fail(DictError::Unreadable, "The dictionary file " + name + " cannot be read: " + std::strerror(errno) + ".");
     if (n == 0) break;  // shrank while we read: what we have is what the file holds
     done += static_cast<std::size_t>(n);
   }
-  result.bytes.resize(done);
+  result.size = done;
   result.lock = std::make_unique<FileLock>(fd.release());
   return result;
 }

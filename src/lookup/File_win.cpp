@@ -52,7 +52,8 @@ ReadFileResult ReadAndHoldFile(const std::filesystem::path& file) {
   auto fail = [&](DictError error, std::string message) {
     result.error = error;
     result.message = std::move(message);
-    result.bytes.clear();
+    result.bytes.reset();
+    result.size = 0;
     return std::move(result);
   };
 
@@ -78,12 +79,13 @@ ReadFileResult ReadAndHoldFile(const std::filesystem::path& file) {
   if (static_cast<std::uint64_t>(size.QuadPart) > kMaxDictionaryFileSize) {
     return fail(DictError::Unreadable, "The file " + name + " is too large to be a dictionary (over 2 GiB).");
   }
-  result.bytes.resize(static_cast<std::size_t>(size.QuadPart));
+  result.size = static_cast<std::size_t>(size.QuadPart);
+  result.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(result.size);
   std::size_t done = 0;
-  while (done < result.bytes.size()) {
+  while (done < result.size) {
     DWORD got = 0;
-    const auto want = static_cast<DWORD>(std::min<std::size_t>(result.bytes.size() - done, 1u << 30));
-    if (!ReadFile(h.get(), result.bytes.data() + done, want, &got, nullptr)) {
+    const auto want = static_cast<DWORD>(std::min<std::size_t>(result.size - done, 1u << 30));
+    if (!ReadFile(h.get(), result.bytes.get() + done, want, &got, nullptr)) {
       const DWORD e = GetLastError();
       if (IsInUse(e)) return fail(DictError::Locked, "The dictionary file " + name + " is locked by another program.");
       return fail(DictError::Unreadable, "The dictionary file " + name + " cannot be read: " + LastErrorText(e) + ".");
@@ -91,7 +93,7 @@ ReadFileResult ReadAndHoldFile(const std::filesystem::path& file) {
     if (got == 0) break;
     done += got;
   }
-  result.bytes.resize(done);
+  result.size = done;
   result.lock = std::make_unique<FileLock>(reinterpret_cast<std::intptr_t>(h.release()));
   return result;
 }

@@ -18,13 +18,13 @@ class Form;
 // How a control is made. Geometry is in pixels of the form's client area.
 struct ControlArgs {
   int left = 0, top = 0, width = 0, height = 0;
-  std::wstring_view text;
+  std::wstring_view text{};
   const FontSpec* font = nullptr;  // null: the form's own font
   DWORD style = 0;                 // added to the kind's own styles
   DWORD exStyle = 0;
   bool tabStop = true;
   bool enabled = true;
-  std::optional<COLORREF> textColor;
+  std::optional<COLORREF> textColor{};
 };
 
 class Control {

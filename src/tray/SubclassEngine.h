@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <span>

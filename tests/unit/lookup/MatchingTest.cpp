@@ -2,6 +2,8 @@
 // order of the folded headword.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "TestDictionary.h"
 #include "lookup/CaseFold.h"
 
@@ -148,6 +150,79 @@ TEST(PatternMatching, NonAsciiListsAndWildcardsTakeWholeCharacters) {
   EXPECT_EQ(Listed(*dict, "caf[à-ê]"), (V{"café", "cafés"}));
   EXPECT_EQ(Listed(*dict, "ک?اب"), (V{"کباب", "کتاب"}));
   EXPECT_EQ(Listed(*dict, "ک[ت]"), (V{"کتاب"}));
+}
+
+}  // namespace
+}  // namespace kelvara
+
+namespace kelvara {
+namespace {
+
+// A plain recursive matcher over code points, written for the test: slow, but obviously right
+// for the small alphabet below (no ranges).
+bool Reference(const std::u32string& pat, std::size_t p, const std::u32string& text, std::size_t t) {
+  if (p == pat.size()) return true;  // the implied trailing `*`
+  const char32_t c = pat[p];
+  if (c == U'*') {
+    for (std::size_t k = t; k <= text.size(); ++k) {
+      if (Reference(pat, p + 1, text, k)) return true;
+    }
+    return false;
+  }
+  if (t == text.size()) return false;
+  if (c == U'?') return Reference(pat, p + 1, text, t + 1);
+  if (c == U'#') return text[t] >= U'0' && text[t] <= U'9' && Reference(pat, p + 1, text, t + 1);
+  if (c == U'[') {  // the test's lists are always closed: [xy] or [!xy]
+    const std::size_t close = pat.find(U']', p);
+    const bool negated = pat[p + 1] == U'!';
+    const std::u32string items = pat.substr(p + 1 + negated, close - p - 1 - negated);
+    if ((items.find(FoldCase(text[t])) != std::u32string::npos) == negated) return false;
+    return Reference(pat, close + 1, text, t + 1);
+  }
+  return FoldCase(c) == FoldCase(text[t]) && Reference(pat, p + 1, text, t + 1);
+}
+
+std::string ToUtf8(const std::u32string& s) {
+  std::string out;
+  for (char32_t c : s) {
+    if (c < 0x80) out.push_back(static_cast<char>(c));
+    else {  // the alphabet below stays under U+0800
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// Many headwords that share long beginnings (the search orders by their first eight bytes
+// first), and every kind of pattern, against the reference.
+TEST(MatchingAgainstAReference, RandomHeadwordsAndPatterns) {
+  const std::u32string alphabet = U"aAbé1 ";
+  std::mt19937 rng(12345);
+  auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+
+  std::vector<std::u32string> headwords;
+  std::vector<WordRow> rows;
+  for (int i = 0; i < 400; ++i) {
+    std::u32string h = i % 2 ? U"abababab" : U"";  // half share their first eight bytes
+    for (std::size_t n = 1 + pick(12); n > 0; --n) h.push_back(alphabet[pick(alphabet.size())]);
+    headwords.push_back(h);
+    rows.push_back({ToUtf8(h), std::to_string(i)});
+  }
+  auto dict = test::Make(rows);
+
+  const std::u32string pieces[] = {U"a", U"B", U"é", U"É", U"1", U" ", U"?", U"#", U"*",
+                                   U"[ab]", U"[!a]", U"[1é]", U"abababab"};
+  for (int round = 0; round < 3000; ++round) {
+    std::u32string pattern;
+    for (std::size_t n = pick(5); n > 0; --n) pattern += pieces[pick(std::size(pieces))];
+    std::vector<std::string> expected;
+    for (std::size_t pos = 0; pos < dict->size(); ++pos) {  // index order
+      const std::uint32_t row = dict->SortedRow(pos);
+      if (Reference(pattern, 0, headwords[row], 0)) expected.push_back(rows[row][0]);
+    }
+    ASSERT_EQ(Listed(*dict, ToUtf8(pattern)), expected) << ToUtf8(pattern);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,242 @@
+// The lookup engine against SQLite on the same 300,000 headwords, in one run: every 1-letter
+// prefix, random 2- and 3-letter prefixes and whole words, fetching every matching headword and
+// the first meaning; and the time to open the dictionary file. Prints medians, p99 and ratios.
+//
+//   kelvara-bench [WORD_LIST] [HEADWORDS]
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lookup/Dictionary.h"
+#include "lookup/DictionaryWriter.h"
+#include "lookup/SearchWords.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using kelvara::WordRow;
+
+// The first n characters (not bytes) of a UTF-8 word.
+std::string Prefix(const std::string& word, std::size_t n) {
+  std::size_t end = 0;
+  while (end < word.size() && n > 0) {
+    ++end;
+    while (end < word.size() && (static_cast<unsigned char>(word[end]) & 0xC0) == 0x80) ++end;
+    --n;
+  }
+  return word.substr(0, end);
+}
+
+bool IsAscii(const std::string& s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+struct Stats {
+  double median, p99, total;
+};
+
+Stats Summarize(std::vector<double> t) {
+  std::sort(t.begin(), t.end());
+  double total = 0;
+  for (double x : t) total += x;
+  const auto at = [&](double q) { return t[std::min(t.size() - 1, static_cast<std::size_t>(q * static_cast<double>(t.size())))]; };
+  return {at(0.5), at(0.99), total};
+}
+
+std::vector<WordRow> MakeRows(const std::string& wordList, std::size_t wanted, std::mt19937& rng) {
+  std::ifstream in(wordList);
+  std::vector<std::string> all;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) all.push_back(line);
+  }
+  if (all.empty()) return {};
+  // An even spread over the whole list, so every initial letter keeps its share.
+  std::vector<std::string> words;
+  const std::size_t n = std::min(wanted, all.size());
+  for (std::size_t k = 0; k < n; ++k) words.push_back(all[k * all.size() / n]);
+  std::shuffle(words.begin(), words.end(), rng);
+
+  static const char* const kPersian[] = {"کتاب", "خانه", "زیبا", "رفتن", "آب", "درخت", "کوچک",
+                                         "بزرگ", "دوست", "شهر", "نور", "زمان", "کردن", "یک",
+                                         "واژه", "معنی", "گفتن", "دیدن", "سبز", "راه"};
+  std::uniform_int_distribution<int> count(2, 7), pick(0, 19);
+  std::vector<WordRow> rows;
+  rows.reserve(words.size());
+  for (std::string& w : words) {
+    std::string meaning;
+    for (int i = count(rng); i > 0; --i) {
+      if (!meaning.empty()) meaning += i % 3 == 0 ? "، " : " ";
+      meaning += kPersian[pick(rng)];
+    }
+    rows.push_back({std::move(w), std::move(meaning)});
+  }
+  return rows;
+}
+
+struct Sqlite {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* query = nullptr;
+  ~Sqlite() {
+    sqlite3_finalize(query);
+    sqlite3_close(db);
+  }
+  bool Exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+};
+
+bool FillSqlite(Sqlite& s, const std::filesystem::path& file, const std::vector<WordRow>& rows) {
+  if (sqlite3_open(file.string().c_str(), &s.db) != SQLITE_OK) return false;
+  // The strongest baseline: the whole database held in memory, as ours is.
+  if (!s.Exec("PRAGMA cache_size = -524288; PRAGMA mmap_size = 536870912;") ||
+      !s.Exec("CREATE TABLE Words (English TEXT, Meaning TEXT); BEGIN;")) {
+    return false;
+  }
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(s.db, "INSERT INTO Words VALUES (?1, ?2)", -1, &insert, nullptr);
+  for (const WordRow& r : rows) {
+    sqlite3_bind_text(insert, 1, r[0].data(), static_cast<int>(r[0].size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 2, r[1].data(), static_cast<int>(r[1].size()), SQLITE_STATIC);
+    if (sqlite3_step(insert) != SQLITE_DONE) return false;
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  // LIKE is case-insensitive by default; with a NOCASE index a prefix LIKE becomes a range scan.
+  return s.Exec("COMMIT; CREATE INDEX WordsEnglish ON Words (English COLLATE NOCASE); ANALYZE;") &&
+         sqlite3_prepare_v2(s.db, "SELECT English, Meaning FROM Words WHERE English LIKE ?1", -1,
+                            &s.query, nullptr) == SQLITE_OK;
+}
+
+// Every matching headword and the first meaning, as the word box needs them.
+std::size_t SqliteLookup(Sqlite& s, const std::string& word, std::string& firstMeaning) {
+  const std::string pattern = word + "%";
+  sqlite3_reset(s.query);
+  sqlite3_bind_text(s.query, 1, pattern.data(), static_cast<int>(pattern.size()), SQLITE_TRANSIENT);
+  std::size_t count = 0, bytes = 0;
+  while (sqlite3_step(s.query) == SQLITE_ROW) {
+    bytes += static_cast<std::size_t>(sqlite3_column_bytes(s.query, 0));
+    if (count++ == 0) firstMeaning.assign(reinterpret_cast<const char*>(sqlite3_column_text(s.query, 1)));
+  }
+  return count + (bytes == 0 ? 0 : 0);
+}
+
+std::size_t EngineLookup(const kelvara::Dictionary& dict, const std::string& word, std::string& firstMeaning) {
+  const kelvara::SearchResult r = kelvara::SearchWords(dict, word);
+  std::size_t bytes = 0;
+  for (std::size_t i = 0; i < r.matches.size(); ++i) bytes += r.matches.Headword(i).size();
+  firstMeaning = r.meaningText;
+  return r.matches.size() + (bytes == 0 ? 0 : 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string wordList = argc > 1 ? argv[1] : "/usr/share/dict/american-english-huge";
+  const std::size_t wanted = argc > 2 ? std::stoul(argv[2]) : 300000;
+  std::mt19937 rng(20240611);
+  const std::vector<WordRow> rows = MakeRows(wordList, wanted, rng);
+  if (rows.empty()) {
+    std::fprintf(stderr, "kelvara-bench: cannot read the word list %s\n", wordList.c_str());
+    return 2;
+  }
+  const auto dir = std::filesystem::temp_directory_path() / "kelvara-bench";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const auto dbFile = dir / "Data.db";
+  if (std::string e = kelvara::WriteDictionaryFile(dbFile, rows); !e.empty()) {
+    std::fprintf(stderr, "kelvara-bench: %s\n", e.c_str());
+    return 1;
+  }
+  std::printf("%zu headwords from %s; Data.db %.1f MB\n", rows.size(), wordList.c_str(),
+              static_cast<double>(std::filesystem::file_size(dbFile)) / 1e6);
+
+  // Opening: the whole path the program takes at start-up.
+  std::vector<double> openTimes;
+  std::unique_ptr<kelvara::Dictionary> dict;
+  for (int i = 0; i < 15; ++i) {
+    dict.reset();
+    const auto start = Clock::now();
+    kelvara::OpenResult opened = kelvara::Dictionary::Open(dbFile);
+    openTimes.push_back(Micros(Clock::now() - start));
+    if (!opened.dict) {
+      std::fprintf(stderr, "kelvara-bench: %s\n", opened.message.c_str());
+      return 1;
+    }
+    dict = std::move(opened.dict);
+  }
+  const Stats open = Summarize(openTimes);
+
+  Sqlite sqlite;
+  if (!FillSqlite(sqlite, dir / "words.sqlite", rows)) {
+    std::fprintf(stderr, "kelvara-bench: SQLite: %s\n", sqlite3_errmsg(sqlite.db));
+    return 1;
+  }
+
+  struct Kind {
+    const char* name;
+    std::vector<std::string> words;
+  };
+  std::vector<Kind> kinds = {{"1-letter prefix", {}}, {"2-letter prefix", {}},
+                             {"3-letter prefix", {}}, {"whole word", {}}};
+  for (char c = 'a'; c <= 'z'; ++c) kinds[0].words.emplace_back(1, c);
+  std::uniform_int_distribution<std::size_t> anyRow(0, rows.size() - 1);
+  std::uniform_int_distribution<int> letter('a', 'z');
+  for (int i = 0; i < 1000; ++i) {
+    // Half random letters (often nothing matches), half taken from real headwords.
+    kinds[1].words.push_back(i % 2 ? std::string{char(letter(rng)), char(letter(rng))}
+                                   : Prefix(rows[anyRow(rng)][0], 2));
+    kinds[2].words.push_back(i % 2 ? std::string{char(letter(rng)), char(letter(rng)), char(letter(rng))}
+                                   : Prefix(rows[anyRow(rng)][0], 3));
+    kinds[3].words.push_back(rows[anyRow(rng)][0]);
+  }
+
+  std::printf("\n%-16s %8s | %12s %12s | %12s %12s | %9s %9s\n", "query", "matches", "ours med us",
+              "ours p99 us", "sqlite med", "sqlite p99", "ratio med", "ratio sum");
+  bool goals = true;
+  for (const Kind& kind : kinds) {
+    std::vector<double> ours, theirs;
+    std::size_t matches = 0;
+    for (const std::string& w : kind.words) {  // warm both caches once
+      std::string a, b;
+      EngineLookup(*dict, w, a);
+      SqliteLookup(sqlite, w, b);
+    }
+    for (const std::string& w : kind.words) {
+      std::string a, b;
+      auto start = Clock::now();
+      const std::size_t n = EngineLookup(*dict, w, a);
+      ours.push_back(Micros(Clock::now() - start));
+      start = Clock::now();
+      const std::size_t m = SqliteLookup(sqlite, w, b);
+      theirs.push_back(Micros(Clock::now() - start));
+      matches += n;
+      // SQLite's LIKE ignores case in ASCII only; ours folds every script, so only ASCII words
+      // must agree on the count.
+      if (IsAscii(w) && n != m) {
+        std::fprintf(stderr, "kelvara-bench: '%s': %zu matches here, %zu in SQLite\n", w.c_str(), n, m);
+        return 1;
+      }
+    }
+    const Stats o = Summarize(ours), t = Summarize(theirs);
+    const double ratioMedian = t.median / std::max(o.median, 0.001);
+    const double ratioTotal = t.total / std::max(o.total, 0.001);
+    goals = goals && ratioMedian >= 20 && ratioTotal >= 20;
+    std::printf("%-16s %8zu | %12.2f %12.2f | %12.2f %12.2f | %8.0fx %8.0fx\n", kind.name,
+                matches / kind.words.size(), o.median, o.p99, t.median, t.p99, ratioMedian, ratioTotal);
+  }
+  std::printf("\nopening Data.db: median %.1f ms, p99 %.1f ms (goal: under 100 ms)\n",
+              open.median / 1000, open.p99 / 1000);
+  std::printf("goals (every kind at least 20x SQLite, opening under 100 ms): %s\n",
+              goals && open.median < 100000 ? "met" : "NOT met");
+  dict.reset();
+  std::filesystem::remove_all(dir);
+  return 0;
+}
