@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "SpeechVoice.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
+#include "SpeechVoice.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
 #include "toolkit/Menu.h"
@@ -48,14 +48,14 @@ class frmMain : public toolkit::Form {
   toolkit::MenuItem* About_menu = nullptr;
   toolkit::MenuItem* Close_menu = nullptr;
 
-  // Copies of the menu's check marks, read by the clipboard watcher.
-  bool WatchClipboard = false;
-  bool ShowBalloon = false;
-
   // The voice of the last pronunciation, and where the next click gets a new one from (tests
   // hand in a voice of their own).
   std::shared_ptr<SpeechVoice> Voice;
   VoiceFactory CreateVoice = CreateSapiVoice;
+
+  // Copies of the menu's check marks, read by the clipboard watcher.
+  bool WatchClipboard = false;
+  bool ShowBalloon = false;
 
   // The tray-icon object while the window is in the tray (std::shared_ptr<cSystray>) takes its
   // place here, beside HideToTray and the minimised branch of Form_Resize, with the tray.

@@ -1,13 +1,14 @@
 // The main window's commands: buttons, tray-menu entries, Escape, the clipboard timer, the
 // tray state and closing.
-#include "DBModule.h"
-#include "DialogHandlers.h"
 #include "LimitedWindow.h"
-#include "Pronounce.h"
 #include "forms/frmAbout.h"
 #include "forms/frmSettings.h"
 #include "frmMain.h"
 #include "mMain.h"
+// The dialogs' behaviour and the pronunciation.
+#include "DBModule.h"
+#include "DialogHandlers.h"
+#include "Pronounce.h"
 #include "toolkit/MessageBox.h"
 
 namespace kelvara {
