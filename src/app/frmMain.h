@@ -12,6 +12,7 @@
 #include "cSystray.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
+#include "SpeechVoice.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
 #include "toolkit/Menu.h"
@@ -53,13 +54,14 @@ class frmMain : public toolkit::Form {
   toolkit::MenuItem* About_menu = nullptr;
   toolkit::MenuItem* Close_menu = nullptr;
 
+  // The voice of the last pronunciation, and where the next click gets a new one from (tests
+  // hand in a voice of their own).
+  std::shared_ptr<SpeechVoice> Voice;
+  VoiceFactory CreateVoice = CreateSapiVoice;
+
   // Copies of the menu's check marks, read by the clipboard watcher.
   bool WatchClipboard = false;
   bool ShowBalloon = false;
-
-  // The voice of the last pronunciation; every click makes a new one with this factory.
-  std::shared_ptr<SpeechVoice> Voice;
-  VoiceFactory voiceFactory = CreateSapiVoice;
 
  private:
   // Hands the tray object's events to the window's handlers. Declared before f_cSystray, so
