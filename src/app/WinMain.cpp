@@ -1,0 +1,5 @@
+#include <windows.h>
+
+#include "Startup.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return kelvara::Main(); }

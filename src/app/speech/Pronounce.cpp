@@ -1,0 +1,63 @@
+#include "Pronounce.h"
+
+#include <cwchar>
+#include <iterator>
+
+#include "lookup/SearchWords.h"
+#include "toolkit/Utf.h"
+
+namespace {
+
+// The meaning box's text when a lookup found nothing; there is then nothing worth speaking.
+const std::wstring& NotFoundText() {
+  static const std::wstring text = kelvara::toolkit::Utf8ToWide(kelvara::NotFoundText);
+  return text;
+}
+
+constexpr std::wstring_view kCannotPronounce = L"امکان تلفظ واژه نيست: ";
+constexpr std::wstring_view kNoService = L"سرويس گفتار ويندوز در دسترس نيست.";
+constexpr std::wstring_view kSpeakRefused = L"سرويس گفتار ويندوز نتوانست واژه را بخواند";
+
+std::wstring HresultText(HRESULT hr) {
+  wchar_t buffer[16];
+  std::swprintf(buffer, std::size(buffer), L"0x%08lX", static_cast<unsigned long>(hr));
+  return buffer;
+}
+
+}  // namespace
+
+PronounceResult Pronounce(std::shared_ptr<SpeechVoice>& Voice, std::wstring_view MeaningText,
+                          std::optional<std::wstring_view> FirstHeadword,
+                          const VoiceFactory& CreateVoice) {
+  VoiceCreation created = CreateVoice();
+  if (FAILED(created.Result)) created.Voice.reset();
+  // The previous voice goes now, after the new one exists.
+  Voice = std::move(created.Voice);
+
+  if (MeaningText == NotFoundText() || !FirstHeadword) return {PronounceStatus::NothingToSpeak, S_OK};
+  if (!Voice) {
+    return {PronounceStatus::ServiceUnavailable, FAILED(created.Result) ? created.Result : E_POINTER};
+  }
+  const HRESULT hr = Voice->Speak(*FirstHeadword);
+  if (FAILED(hr)) return {PronounceStatus::SpeakFailed, hr};
+  return {PronounceStatus::Spoken, hr};
+}
+
+std::wstring PronounceFailureText(const PronounceResult& Result) {
+  std::wstring text;
+  switch (Result.Status) {
+    case PronounceStatus::Spoken:
+    case PronounceStatus::NothingToSpeak:
+      break;
+    case PronounceStatus::ServiceUnavailable:
+      text = kCannotPronounce;
+      text += kNoService;
+      break;
+    case PronounceStatus::SpeakFailed:
+      text = kCannotPronounce;
+      text += kSpeakRefused;
+      text += L" (کد خطا " + HresultText(Result.Error) + L").";
+      break;
+  }
+  return text;
+}

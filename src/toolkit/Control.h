@@ -1,0 +1,205 @@
+// Child controls of a form: thin wrappers that own no window (the form destroys its children)
+// but carry the event handlers the form's code hooks into.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Font.h"
+
+namespace kelvara::toolkit {
+
+class Form;
+
+// How a control is made. Geometry is in pixels of the form's client area.
+struct ControlArgs {
+  int left = 0, top = 0, width = 0, height = 0;
+  std::wstring_view text{};
+  const FontSpec* font = nullptr;  // null: the form's own font
+  DWORD style = 0;                 // added to the kind's own styles
+  DWORD exStyle = 0;
+  bool tabStop = true;
+  bool enabled = true;
+  std::optional<COLORREF> textColor{};
+};
+
+class Control {
+ public:
+  Control() = default;
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+  virtual ~Control();
+
+  HWND hWnd() const { return hwnd_; }
+  Form* Parent() const { return parent_; }
+  int Id() const;
+
+  // Position and size in pixels of the parent's client area.
+  int Left() const;
+  int Top() const;
+  int Width() const;
+  int Height() const;
+  // Omitted values stay as they are.
+  void Move(int left, std::optional<int> top = {}, std::optional<int> width = {},
+            std::optional<int> height = {});
+  void SetLeft(int v) { Move(v); }
+  void SetTop(int v) { Move(Left(), v); }
+  void SetWidth(int v) { Move(Left(), {}, v); }
+  void SetHeight(int v) { Move(Left(), {}, {}, v); }
+
+  bool Enabled() const;
+  void SetEnabled(bool enabled);
+  bool Visible() const;
+  void SetVisible(bool visible);
+  void SetFocus();
+  bool HasFocus() const;
+
+  // The window text (a caption, or a text box's contents).
+  std::wstring Text() const;
+
+  static Control* FromHwnd(HWND hwnd);
+
+ protected:
+  // Creates the child window and subclasses it; false when either fails.
+  bool CreateChild(Form& parent, const wchar_t* className, DWORD style, const ControlArgs& args);
+
+  // Called by the form for the messages it receives about this control.
+  virtual void OnCommand(WORD /*notifyCode*/) {}
+  virtual bool OnDrawItem(const DRAWITEMSTRUCT& /*item*/) { return false; }
+  virtual HBRUSH OnCtlColor(HDC dc);
+  // The control's own messages, before its class procedure sees them. Returning a value
+  // answers the message; std::nullopt passes it on.
+  virtual std::optional<LRESULT> OnMessage(UINT msg, WPARAM& wParam, LPARAM& lParam);
+
+  std::optional<COLORREF> textColor_;
+
+ private:
+  friend class Form;
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR refData);
+  void Detach();
+
+  HWND hwnd_ = nullptr;
+  Form* parent_ = nullptr;
+};
+
+// A text box (EDIT). Assigning the text runs the change handler before SetText returns.
+class TextBox : public Control {
+ public:
+  bool Create(Form& parent, const ControlArgs& args);
+
+  std::wstring Text() const { return Control::Text(); }
+  void SetText(std::wstring_view text);
+  int TextLength() const;
+
+  int SelStart() const;
+  void SetSelStart(int start);  // moves the caret there, nothing selected
+  int SelLength() const;
+  void SetSelLength(int length);  // keeps the start
+  bool ReadOnly() const;
+
+  std::function<void()> onChange;
+  // May replace the character; setting it to 0 drops the key.
+  std::function<void(wchar_t& ch)> onKeyPress;
+  std::function<void()> onGotFocus;
+
+ protected:
+  void OnCommand(WORD notifyCode) override;
+  HBRUSH OnCtlColor(HDC dc) override;
+  std::optional<LRESULT> OnMessage(UINT msg, WPARAM& wParam, LPARAM& lParam) override;
+
+ private:
+  void RaiseChange();
+  bool assigning_ = false;
+};
+
+// A list box that holds no items of its own: it knows their count and asks for the text of
+// the few it draws, so a list of any length costs the same to fill.
+class ListBox : public Control {
+ public:
+  bool Create(Form& parent, const ControlArgs& args);
+
+  // Replaces the entries by `count` entries; nothing is selected afterwards.
+  bool SetCount(size_t count);
+  void Clear() { SetCount(0); }
+  int ListCount() const;
+  int ListIndex() const;  // -1: none selected
+  void SetListIndex(int index);
+  int ItemHeight() const;
+  int TopIndex() const;
+
+  std::function<std::wstring(size_t index)> itemText;
+  std::function<void()> onClick;  // the selection changed by the user
+
+ protected:
+  void OnCommand(WORD notifyCode) override;
+  bool OnDrawItem(const DRAWITEMSTRUCT& item) override;
+};
+
+class Button : public Control {
+ public:
+  bool Create(Form& parent, const ControlArgs& args);
+  // Presses the button as the user would (only when enabled).
+  void Click();
+  bool IsDefault() const;
+
+  std::function<void()> onClick;
+
+ protected:
+  void OnCommand(WORD notifyCode) override;
+  std::optional<LRESULT> OnMessage(UINT msg, WPARAM& wParam, LPARAM& lParam) override;
+};
+
+class CheckBox : public Control {
+ public:
+  bool Create(Form& parent, const ControlArgs& args);
+  int Value() const;  // 0 unchecked, 1 checked
+  void SetValue(int value);
+
+  std::function<void()> onClick;
+
+ protected:
+  void OnCommand(WORD notifyCode) override;
+};
+
+// A caption. With autoSize it takes the size of its text (its width too, unless it wraps).
+// A right-to-left caption is drawn by the label itself, with right-to-left reading order:
+// some platforms' static controls ignore that order and would put the full stop, a colon
+// between words or a trailing number on the wrong side.
+class Label : public Control {
+ public:
+  bool Create(Form& parent, const ControlArgs& args, bool autoSize, bool wordWrap);
+  void AutoSizeToText();
+  bool RightAligned() const { return (align_ & SS_TYPEMASK) == SS_RIGHT; }
+  bool RightToLeft() const { return rtl_; }
+  // The DrawText flags the caption is drawn and measured with.
+  UINT DrawFlags() const;
+
+ protected:
+  bool OnDrawItem(const DRAWITEMSTRUCT& item) override;
+
+ private:
+  bool wordWrap_ = false;
+  bool rtl_ = false;
+  DWORD align_ = SS_LEFT;
+};
+
+// A picture that shows a bitmap it owns.
+class Picture : public Control {
+ public:
+  Picture() = default;
+  ~Picture() override;
+  bool Create(Form& parent, const ControlArgs& args);
+  // Takes ownership of the bitmap; the previous one is freed.
+  void SetBitmap(HBITMAP bitmap);
+  HBITMAP Bitmap() const { return bitmap_; }
+
+ private:
+  HBITMAP bitmap_ = nullptr;
+};
+
+}  // namespace kelvara::toolkit

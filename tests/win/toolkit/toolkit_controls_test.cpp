@@ -1,0 +1,198 @@
+// Controls that draw or size themselves: labels, the virtual list, pictures.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "TestSupport.h"
+#include "toolkit/Control.h"
+#include "toolkit/Image.h"
+
+using namespace kelvara;
+using namespace kelvara::testing;
+
+namespace {
+
+class ControlsTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    PumpFor(20);
+    TakeQuitMessage();
+  }
+};
+
+SIZE TextExtent(HWND control, const std::wstring& text) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size;
+}
+
+TEST_F(ControlsTest, SelfSizingLabelsTakeTheSizeOfTheirText) {
+  TestForm form;
+  toolkit::Label left, right, wrapping;
+  const std::wstring text = L": \u0648\u0627\u0698\u0647";
+  form.build = [&](TestForm& f, HWND owner) {
+    return f.CreateFormWindow(TestForm::Args(), owner) &&
+           left.Create(f, {.left = 10, .top = 10, .width = 200, .height = 40, .text = text}, true,
+                       false) &&
+           right.Create(f, {.left = 10, .top = 60, .width = 200, .height = 40, .text = text,
+                            .style = SS_RIGHT, .exStyle = WS_EX_RTLREADING},
+                        true, false) &&
+           wrapping.Create(f, {.left = 10, .top = 110, .width = 60, .height = 10,
+                               .text = L"one two three four five six"},
+                           true, true);
+  };
+  ASSERT_TRUE(form.Load());
+  const SIZE extent = TextExtent(left.hWnd(), text);
+  EXPECT_EQ(left.Width(), extent.cx);
+  EXPECT_EQ(left.Height(), extent.cy);
+  EXPECT_EQ(left.Left(), 10);
+  // A right-aligned label keeps its right edge where the design put it.
+  EXPECT_EQ(right.Width(), extent.cx);
+  EXPECT_EQ(right.Left() + right.Width(), 210);
+  // A wrapping label keeps its width and grows to hold every line.
+  EXPECT_EQ(wrapping.Width(), 60);
+  EXPECT_GE(wrapping.Height(), 2 * extent.cy);
+}
+
+// What a label shows, read back from the screen.
+std::vector<COLORREF> Pixels(HWND w, int width, int height) {
+  std::vector<COLORREF> px;
+  HDC dc = GetDC(w);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) px.push_back(GetPixel(dc, x, y));
+  ReleaseDC(w, dc);
+  return px;
+}
+
+// The same text drawn with right-to-left reading order, as a reference.
+std::vector<COLORREF> RightToLeftReference(HFONT font, const std::wstring& text, int width,
+                                           int height) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ oldBmp = SelectObject(dc, bmp);
+  RECT r{0, 0, width, height};
+  FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+            DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX | DT_RTLREADING);
+  std::vector<COLORREF> px;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) px.push_back(GetPixel(dc, x, y));
+  SelectObject(dc, oldFont);
+  SelectObject(dc, oldBmp);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  return px;
+}
+
+TEST_F(ControlsTest, RightToLeftLabelsPutEdgePunctuationWhereAPersianReaderExpectsIt) {
+  TestForm form;
+  toolkit::Label label;
+  // A colon between two Persian runs and a full stop at the end: only right-to-left reading
+  // order puts the first run at the right and the full stop at the left.
+  const std::wstring text = L"\u0637\u0631\u0627\u062D\u06CC: \u06AF\u0631\u0648\u0647 1.0.";
+  form.build = [&](TestForm& f, HWND owner) {
+    return f.CreateFormWindow(TestForm::Args(), owner) &&
+           label.Create(f, {.left = 10, .top = 10, .width = 200, .height = 16, .text = text,
+                            .style = SS_RIGHT, .exStyle = WS_EX_RTLREADING},
+                        false, false);
+  };
+  ASSERT_TRUE(form.Show());
+  UpdateWindow(form.hWnd());
+  PumpFor(30);
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(label.hWnd(), WM_GETFONT, 0, 0));
+  EXPECT_EQ(Pixels(label.hWnd(), 200, 16), RightToLeftReference(font, text, 200, 16));
+  EXPECT_EQ(label.Text(), text);  // the caption itself is not changed
+}
+
+TEST_F(ControlsTest, VirtualListAsksOnlyForTheEntriesItDraws) {
+  TestForm form;
+  toolkit::ListBox list;
+  std::set<size_t> asked;
+  list.itemText = [&](size_t i) {
+    asked.insert(i);
+    return L"entry " + std::to_wstring(i);
+  };
+  form.build = [&](TestForm& f, HWND owner) {
+    return f.CreateFormWindow(TestForm::Args(), owner) &&
+           list.Create(f, {.left = 10, .top = 10, .width = 200, .height = 100});
+  };
+  ASSERT_TRUE(form.Show());
+  ASSERT_TRUE(list.SetCount(300000));
+  EXPECT_EQ(list.ListCount(), 300000);
+  EXPECT_EQ(list.ListIndex(), -1);
+  UpdateWindow(list.hWnd());
+  PumpFor(20);
+  ASSERT_FALSE(asked.empty());
+  const size_t visible = static_cast<size_t>(100 / list.ItemHeight()) + 1;
+  EXPECT_LE(asked.size(), visible);
+  EXPECT_LE(*asked.rbegin(), visible);
+  // Replacing the entries clears the selection.
+  list.SetListIndex(5);
+  EXPECT_EQ(list.ListIndex(), 5);
+  list.SetCount(3);
+  EXPECT_EQ(list.ListIndex(), -1);
+  EXPECT_EQ(list.ListCount(), 3);
+}
+
+TEST_F(ControlsTest, ListClickReportsTheEntryUnderTheMouse) {
+  TestForm form;
+  toolkit::ListBox list;
+  list.itemText = [](size_t i) { return std::to_wstring(i); };
+  std::vector<int> clicked;
+  list.onClick = [&] { clicked.push_back(list.ListIndex()); };
+  form.build = [&](TestForm& f, HWND owner) {
+    return f.CreateFormWindow(TestForm::Args(), owner) &&
+           list.Create(f, {.left = 10, .top = 10, .width = 200, .height = 100});
+  };
+  ASSERT_TRUE(form.Show());
+  list.SetCount(10);
+  const int y = list.ItemHeight() * 2 + list.ItemHeight() / 2;
+  SendMessageW(list.hWnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, y));
+  SendMessageW(list.hWnd(), WM_LBUTTONUP, 0, MAKELPARAM(20, y));
+  PumpFor(20);
+  ASSERT_FALSE(clicked.empty());
+  EXPECT_EQ(clicked.back(), 2);
+}
+
+TEST_F(ControlsTest, ImagesThatAreNotImagesGiveNoBitmap) {
+  const unsigned char junk[] = {'G', 'I', 'F', '8', '9', 'a', 0, 0};
+  EXPECT_EQ(toolkit::DecodeImage(junk, sizeof junk, RGB(0, 0, 0)), nullptr);
+  EXPECT_EQ(toolkit::DecodeImage(nullptr, 0, RGB(0, 0, 0)), nullptr);
+  EXPECT_EQ(toolkit::LoadImageResource(GetModuleHandleW(nullptr), L"NO_SUCH_PICTURE",
+                                       MAKEINTRESOURCEW(10), RGB(0, 0, 0)),
+            nullptr);
+}
+
+TEST_F(ControlsTest, AGifDecodesToItsSizeWithTransparencyOnTheBackground) {
+  // A 2 x 1 GIF: palette red and green, the second pixel transparent.
+  const unsigned char gif[] = {
+      'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0,
+      0xFF, 0, 0, 0, 0xFF, 0,                               // palette: red, green
+      0x21, 0xF9, 4, 1, 0, 0, 1, 0,                         // transparent index 1
+      0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0,                      // image descriptor 2 x 1
+      2, 2, 0x44, 0x0A, 0,                                  // LZW: pixels 0, 1
+      0x3B};
+  SIZE size{};
+  HBITMAP bmp = toolkit::DecodeImage(gif, sizeof gif, RGB(0, 0, 255), &size);
+  ASSERT_NE(bmp, nullptr);
+  EXPECT_EQ(size.cx, 2);
+  EXPECT_EQ(size.cy, 1);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 1, 0), RGB(0, 0, 255));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bmp);
+}
+
+}  // namespace

@@ -1,0 +1,336 @@
+#include "cSystray.h"
+#include "test_support.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using ::testing::ElementsAre;
+
+namespace {
+
+// An engine report that a test does not collect itself fails the test instead of opening a box
+// that nobody would close.
+const bool g_reportsFailTests = [] {
+  SetEngineReportSink(FailOnReport());
+  return true;
+}();
+
+struct ShellCall {
+  DWORD message;
+  NOTIFYICONDATAW data;
+};
+
+// Holds a tray object, hears its events and keeps every record it sends to the shell.
+struct Holder : cSystrayEvents {
+  explicit Holder(std::optional<int> shellMajor = 6)
+      : tray(cSystray::Create(this, {[this](DWORD m, const NOTIFYICONDATAW& d) {
+                                       calls.push_back({m, d});
+                                       return TRUE;
+                                     },
+                                     [shellMajor] { return shellMajor; }})) {}
+
+  void MouseMove() override { events.push_back("MouseMove"); }
+  void MouseDown(std::int16_t& b) override { events.push_back("MouseDown " + std::to_string(b)); }
+  void MouseUp(std::int16_t& b) override { events.push_back("MouseUp " + std::to_string(b)); }
+  void MouseDblClick(std::int16_t& b) override {
+    events.push_back("MouseDblClick " + std::to_string(b));
+    if (onDblClick) onDblClick();
+  }
+  void BalloonClose() override { events.push_back("BalloonClose"); }
+  void BalloonClick() override { events.push_back("BalloonClick"); }
+  void BalloonShow() override { events.push_back("BalloonShow"); }
+  void BalloonHide() override { events.push_back("BalloonHide"); }
+
+  // What the shell would send for a mouse action or a balloon's life.
+  void Shell(UINT code) { SendMessageW(window, cSystray::kCallbackMessage, uID(), code); }
+  UINT uID() const {
+    for (const auto& c : calls) {
+      if (c.message == NIM_ADD) return c.data.uID;
+    }
+    return 0;
+  }
+  const ShellCall& Last() const { return calls.back(); }
+
+  std::vector<ShellCall> calls;
+  std::vector<std::string> events;
+  std::function<void()> onDblClick;
+  std::shared_ptr<cSystray> tray;
+  HWND window = tray->lhWnd();
+};
+
+bool IconLives(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return false;
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return true;
+}
+
+TEST(Systray, LivesInAHiddenTopLevelWindowThatGoesWithIt) {
+  const std::size_t before = cSubclassEngine::zRecordsInUse();
+  Holder h;
+  wchar_t cls[32] = {};
+  GetClassNameW(h.window, cls, 32);
+  EXPECT_STREQ(cls, L"Static");
+  EXPECT_FALSE(IsWindowVisible(h.window));
+  EXPECT_EQ(GetAncestor(h.window, GA_PARENT), GetDesktopWindow());  // hears the broadcasts
+  EXPECT_EQ(cSubclassEngine::zRecordsInUse(), before + 1);
+  h.tray.reset();
+  EXPECT_FALSE(IsWindow(h.window));
+  EXPECT_EQ(cSubclassEngine::zRecordsInUse(), before);
+  EXPECT_TRUE(h.calls.empty());  // never shown, so nothing to delete
+}
+
+TEST(Systray, ShowAddsTheIconOnceThenModifiesItAndHideRemovesIt) {
+  Holder h;
+  Holder other;
+  h.tray->SysTrayShow(true);
+  ASSERT_EQ(h.calls.size(), 1u);
+  const NOTIFYICONDATAW& added = h.Last().data;
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(added.cbSize, sizeof(NOTIFYICONDATAW));
+  EXPECT_EQ(added.hWnd, h.window);
+  EXPECT_NE(added.uID, 0u);
+  EXPECT_EQ(added.uFlags, static_cast<UINT>(NIF_MESSAGE));
+  EXPECT_EQ(added.uCallbackMessage, 0x200u);
+  EXPECT_EQ(added.uTimeout, 3u);
+
+  HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
+  h.tray->SysTrayIconFromHandle(icon);
+  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_ICON));
+  EXPECT_EQ(h.Last().data.hIcon, icon);
+  h.tray->SysTrayToolTip(L"tip");
+  h.tray->SysTrayShow(true);
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+
+  other.tray->SysTrayShow(true);
+  EXPECT_NE(other.uID(), h.uID());
+  other.tray.reset();
+  EXPECT_EQ(other.Last().message, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_EQ(other.Last().data.uID, other.uID());
+
+  const std::size_t sent = h.calls.size();
+  h.tray->SysTrayShow(false);
+  h.tray->SysTrayShow(false);
+  ASSERT_EQ(h.calls.size(), sent + 1);
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_EQ(h.Last().data.uID, h.uID());
+}
+
+TEST(Systray, TheToolTipIsTrimmedCutToTheFieldAndSent) {
+  Holder h;
+  h.tray->SysTrayShow(true);
+  EXPECT_EQ(h.Last().data.uFlags & NIF_TIP, 0u);  // no tooltip yet: none sent
+  h.tray->SysTrayToolTip(L"  واژه نامه کلوارا  ");
+  EXPECT_EQ(h.tray->SysTrayToolTip(), L"واژه نامه کلوارا");
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_TIP));
+  EXPECT_STREQ(h.Last().data.szTip, L"واژه نامه کلوارا");
+
+  const std::wstring longTip(200, L'x');
+  h.tray->SysTrayToolTip(longTip);
+  EXPECT_EQ(h.tray->SysTrayToolTip(), longTip);
+  EXPECT_EQ(std::wstring(h.Last().data.szTip), longTip.substr(0, 127));
+  // A character outside the BMP is never cut in half.
+  h.tray->SysTrayToolTip(std::wstring(126, L'x') + L"\U0001F600");
+  EXPECT_EQ(std::wstring(h.Last().data.szTip), std::wstring(126, L'x'));
+
+  h.tray->SysTrayToolTip(L"   ");
+  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_TIP));
+  EXPECT_STREQ(h.Last().data.szTip, L"");
+}
+
+TEST(Systray, BalloonPropertiesAndBalloonShowFillTheRecord) {
+  Holder h;
+  h.tray->SysTrayShow(true);
+  h.tray->BalloonTitle(std::wstring(80, L't'));
+  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_TIP | NIF_INFO));
+  EXPECT_EQ(std::wstring(h.Last().data.szInfoTitle), std::wstring(63, L't'));
+  h.tray->BalloonText(std::wstring(300, L'b'));
+  EXPECT_EQ(std::wstring(h.Last().data.szInfo), std::wstring(255, L'b'));
+  h.tray->BalloonIcon(4);
+  EXPECT_EQ(h.Last().data.dwInfoFlags, 4u);
+  h.tray->BalloonTitle(L"apple");
+  h.tray->BalloonText(L"سیب");
+
+  const std::size_t sent = h.calls.size();
+  EXPECT_TRUE(h.tray->BalloonShow(true, 5000, false));
+  ASSERT_EQ(h.calls.size(), sent + 2);
+  const NOTIFYICONDATAW& down = h.calls[sent].data;  // whatever was up comes down first
+  EXPECT_EQ(down.uFlags, static_cast<UINT>(NIF_INFO));
+  EXPECT_STREQ(down.szInfo, L"");
+  EXPECT_STREQ(down.szInfoTitle, L"");
+  const NOTIFYICONDATAW& up = h.Last().data;
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_EQ(up.uFlags, static_cast<UINT>(NIF_INFO));
+  EXPECT_STREQ(up.szInfo, L"سیب");
+  EXPECT_STREQ(up.szInfoTitle, L"apple");
+  EXPECT_EQ(up.dwInfoFlags, 4u);
+  EXPECT_TRUE(h.tray->BalloonShow(true, 5000, true));
+  EXPECT_EQ(h.Last().data.dwInfoFlags, static_cast<DWORD>(4 | NIIF_NOSOUND));
+}
+
+TEST(Systray, OlderShellsGetTheirRecordSizeAndNoBalloons) {
+  Holder v4(4);
+  Holder v5(5);
+  Holder unknown(std::nullopt);
+  for (Holder* h : {&v4, &unknown}) {
+    h->tray->SysTrayShow(true);
+    const std::size_t sent = h->calls.size();
+    EXPECT_FALSE(h->tray->IsBalloonCapable());
+    EXPECT_FALSE(h->tray->BalloonShow(true, 5000, false));
+    h->tray->BalloonTitle(L"t");
+    h->tray->BalloonText(L"b");
+    h->tray->BalloonIcon(4);
+    EXPECT_EQ(h->calls.size(), sent);
+    EXPECT_EQ(h->tray->BalloonTitle(), L"");
+    EXPECT_EQ(h->tray->BalloonText(), L"");
+    EXPECT_EQ(h->tray->BalloonIcon(), 0u);
+  }
+  EXPECT_EQ(v4.calls[0].data.cbSize, NOTIFYICONDATAW_V1_SIZE);
+  EXPECT_EQ(unknown.calls[0].data.cbSize, 0u);
+  v5.tray->SysTrayShow(true);
+  EXPECT_EQ(v5.calls[0].data.cbSize, NOTIFYICONDATAW_V2_SIZE);
+  EXPECT_TRUE(v5.tray->IsBalloonCapable());
+}
+
+std::vector<UINT> g_notified;
+
+TEST(Systray, ShellNotificationsBecomeEventsAndReachTheNotifyProc) {
+  Holder h;
+  h.tray->SetProc([](HWND, UINT code, WPARAM extra, LPARAM) -> LRESULT {
+    if (extra == 42) g_notified.push_back(code);
+    return 0;
+  });
+  h.tray->ExtraParam(42);
+  const std::vector<UINT> codes{0x200, 0x201, 0x202, 0x203, 0x204, 0x205, 0x206, 0x207,
+                                0x208, 0x209, 0x402, 0x403, 0x404, 0x405, 0x401, 0x300};
+  for (UINT code : codes) h.Shell(code);
+  SendMessageW(h.window, WM_APP, 0, 0x201);  // not the callback message
+  EXPECT_THAT(h.events,
+              ElementsAre("MouseMove", "MouseDown 1", "MouseDblClick 1", "MouseDown 2", "MouseUp 2",
+                          "MouseDblClick 2", "MouseDown 4", "MouseDblClick 4", "BalloonShow",
+                          "BalloonHide", "BalloonClose", "BalloonClick"));
+  EXPECT_EQ(g_notified, codes);
+}
+
+TEST(Systray, TheBalloonTimerStartsWhenTheShellShowsTheBalloon) {
+  Holder h;
+  h.tray->SysTrayShow(true);
+  const UINT timerId = h.uID() + 1;
+  h.Shell(NIN_BALLOONSHOW);  // before any BalloonShow the timeout is 0: taken down at once
+  EXPECT_TRUE(KillTimer(h.window, timerId));
+
+  h.tray->BalloonShow(true, -1, false);
+  h.Shell(NIN_BALLOONSHOW);
+  EXPECT_FALSE(KillTimer(h.window, timerId));  // left to the shell
+
+  h.tray->BalloonShow(true, 5000, false);
+  h.Shell(NIN_BALLOONSHOW);
+  h.Shell(NIN_BALLOONTIMEOUT);
+  EXPECT_FALSE(KillTimer(h.window, timerId));  // the shell took it down first
+
+  h.tray->BalloonText(L"meaning");
+  h.tray->BalloonShow(true, 30, false);
+  h.Shell(NIN_BALLOONSHOW);
+  const std::size_t sent = h.calls.size();
+  EXPECT_TRUE(PumpUntil([&] { return h.calls.size() > sent; }));
+  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_INFO));
+  EXPECT_STREQ(h.Last().data.szInfo, L"");
+  EXPECT_FALSE(KillTimer(h.window, timerId));  // it fires once
+}
+
+TEST(Systray, AShownIconComesBackWhenTheTaskbarIsCreatedAgain) {
+  Holder h;
+  const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+  SendMessageW(h.window, taskbarCreated, 0, 0);
+  EXPECT_TRUE(h.calls.empty());  // hidden icons stay hidden
+  h.tray->SysTrayIconFromHandle(LoadIconW(nullptr, IDI_APPLICATION));
+  h.tray->SysTrayToolTip(L"tip");
+  h.tray->SysTrayShow(true);
+  h.tray->BalloonText(L"not again");
+  SendMessageW(h.window, taskbarCreated, 0, 0);
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  EXPECT_EQ(h.Last().data.uID, h.uID());
+  EXPECT_EQ(std::count_if(h.calls.begin(), h.calls.end(),
+                          [](const ShellCall& c) { return c.message == NIM_ADD; }),
+            2);
+  EXPECT_STREQ(h.Last().data.szTip, L"tip");
+}
+
+TEST(Systray, AHolderMayReleaseTheInstanceFromInsideItsOwnEvent) {
+  const std::size_t records = cSubclassEngine::zRecordsInUse();
+  Holder h;
+  h.tray->SysTrayShow(true);
+  std::weak_ptr<cSystray> watch = h.tray;
+  bool aliveInside = false;
+  h.onDblClick = [&] {
+    h.tray.reset();  // what the restore action does
+    aliveInside = !watch.expired() && IsWindow(watch.lock()->lhWnd());
+  };
+  h.Shell(WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(aliveInside);
+  EXPECT_TRUE(watch.expired());
+  EXPECT_FALSE(IsWindow(h.window));
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_EQ(cSubclassEngine::zRecordsInUse(), records);
+}
+
+std::wstring WriteTestIconFile() {
+  HRSRC res = FindResourceW(nullptr, L"TESTICO", MAKEINTRESOURCEW(10));  // RT_RCDATA
+  const void* bytes = LockResource(LoadResource(nullptr, res));
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  const std::wstring path = std::wstring(dir) + L"kelvara-tray-test.ico";
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(f, bytes, SizeofResource(nullptr, res), &written, nullptr);
+  CloseHandle(f);
+  return path;
+}
+
+TEST(Systray, IconLoadersKeepTheShownIconWhenTheyFail) {
+  Holder h;
+  ASSERT_TRUE(h.tray->SysTrayIconFromRes(L"AAA"));
+  h.tray->SysTrayShow(true);
+  const HICON fromRes = h.Last().data.hIcon;
+  ASSERT_NE(fromRes, nullptr);
+  EXPECT_FALSE(h.tray->SysTrayIconFromRes(L"NO_SUCH_ICON"));
+  EXPECT_FALSE(h.tray->SysTrayIconFromFile(L"C:\\no\\such.ico"));
+  EXPECT_FALSE(h.tray->SysTrayIconFromCompRes(L"C:\\no\\such.dll", 0));
+  h.tray->SysTrayShow(true);
+  EXPECT_EQ(h.Last().data.hIcon, fromRes);
+
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  ASSERT_TRUE(h.tray->SysTrayIconFromCompRes(exe, 0));
+  const HICON extracted = h.Last().data.hIcon;
+  EXPECT_NE(extracted, fromRes);
+  EXPECT_FALSE(h.tray->SysTrayIconFromCompRes(exe, 5));  // there is one icon only
+  EXPECT_TRUE(IconLives(extracted));                     // still shown, so still alive
+}
+
+TEST(Systray, IconsLoadedFromFilesAreFreedAndSharedOnesLeftAlone) {
+  const std::wstring file = WriteTestIconFile();
+  Holder h;
+  h.tray->SysTrayShow(true);
+  ASSERT_TRUE(h.tray->SysTrayIconFromFile(file));
+  const HICON fromFile = h.Last().data.hIcon;
+  ASSERT_TRUE(h.tray->SysTrayIconFromRes(L"AAA"));
+  const HICON fromRes = h.Last().data.hIcon;
+  EXPECT_FALSE(IconLives(fromFile));  // replaced, so freed
+  ASSERT_TRUE(h.tray->SysTrayIconFromFile(file));
+  const HICON second = h.Last().data.hIcon;
+  h.tray.reset();
+  EXPECT_FALSE(IconLives(second));
+  EXPECT_TRUE(IconLives(fromRes));  // shared: the system's to free
+  DeleteFileW(file.c_str());
+}
+
+}  // namespace
