@@ -304,7 +304,7 @@ TEST(MainPronunciation, SpeaksTheFirstListedHeadwordWithANewVoiceEachClick) {
   MainWindowOn m;
   std::vector<std::wstring> spoken;
   int voices = 0;
-  m.form->voiceFactory = [&] {
+  m.form->CreateVoice = [&] {
     ++voices;
     return VoiceCreation{std::make_shared<RecordingVoice>(&spoken), S_OK};
   };
@@ -325,7 +325,7 @@ TEST(MainPronunciation, SpeaksTheFirstListedHeadwordWithANewVoiceEachClick) {
 TEST(MainPronunciation, ASpeechServiceThatCannotSpeakIsExplainedInPersian) {
   MainWindowOn m;
   MsgBoxRecorder boxes;
-  m.form->voiceFactory = [] { return VoiceCreation{nullptr, REGDB_E_CLASSNOTREG}; };
+  m.form->CreateVoice = [] { return VoiceCreation{nullptr, REGDB_E_CLASSNOTREG}; };
   m.Type(L"cat");
   m.form->Command3.Click();
   ASSERT_EQ(boxes.boxes.size(), 1u);
