@@ -13,13 +13,11 @@ constexpr ControlDesign kControls[] = {
      .twips = {2075, 240, 2025, 195}, .tabIndex = 4, .font = kTitleFont, .rightAligned = true,
      .rightToLeft = true, .autoSize = true},
     {.kind = ControlKind::Label, .name = "Label2",
-     .caption = L"برنامه‌نویسی: گروه کلوارا", .twips = {2525, 600, 1575, 195},
+     .caption = L"برنامه\u200Cنویس: گروه کلوارا", .twips = {2525, 600, 1575, 195},
      .tabIndex = 2, .rightAligned = true, .rightToLeft = true, .autoSize = true},
     {.kind = ControlKind::Label, .name = "Label1",
-     // Each sentence ends in a right-to-left mark, so that its full stop stays at the left
-     // where a label draws its text without right-to-left reading (Wine's static control).
-     .caption = L"همه حقوق این برنامه محفوظ است.\u200F\r\n\r\n"
-                L"استفاده از آن برای همگان رایگان است.\u200F",
+     .caption = L"همه حقوق این برنامه محفوظ است.\r\n\r\n"
+                L"استفاده از آن برای همگان رایگان است.",
      .twips = {200, 1080, 3900, 585}, .tabIndex = 3, .rightAligned = true, .rightToLeft = true,
      .autoSize = true, .wordWrap = true},
     {.kind = ControlKind::Button, .name = "Command1", .caption = L"تاييد",
