@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "SpeechVoice.h"
 #include "cSystray.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
-#include "SpeechVoice.h"
+// Through src/app, which every user of the main window sees (src/services too).
+#include "speech/SpeechVoice.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
 #include "toolkit/Menu.h"
