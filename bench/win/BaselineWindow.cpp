@@ -73,18 +73,22 @@ void BaselineWindow::Lookup(const Dictionary& dict, const std::wstring& word, bo
   const std::wstring text = WindowText(word_);
   if (text.empty()) return;
   const SearchResult result = SearchWords(dict, toolkit::WideToUtf8(text));
+  FillList(result.matches, redrawOff);
+  SetWindowTextW(meaning_, toolkit::Utf8ToWide(result.meaningText).c_str());
+}
+
+void BaselineWindow::FillList(const Matches& matches, bool redrawOff) {
   if (redrawOff) SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(list_, LB_RESETCONTENT, 0, 0);
-  if (redrawOff) SendMessageW(list_, LB_INITSTORAGE, result.matches.size(), result.matches.size() * 24);
-  for (size_t i = 0; i < result.matches.size(); ++i) {
-    const std::wstring entry = toolkit::Utf8ToWide(result.matches.Headword(i));
+  if (redrawOff) SendMessageW(list_, LB_INITSTORAGE, matches.size(), matches.size() * 24);
+  for (size_t i = 0; i < matches.size(); ++i) {
+    const std::wstring entry = toolkit::Utf8ToWide(matches.Headword(i));
     SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
   }
   if (redrawOff) {
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list_, nullptr, TRUE);
   }
-  SetWindowTextW(meaning_, toolkit::Utf8ToWide(result.meaningText).c_str());
 }
 
 int BaselineWindow::ListCount() const {

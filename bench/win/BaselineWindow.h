@@ -10,6 +10,7 @@
 
 #include "frmMain.h"
 #include "lookup/Dictionary.h"
+#include "lookup/SearchWords.h"
 
 namespace kelvara::bench {
 
@@ -30,6 +31,8 @@ class BaselineWindow {
   // filled with drawing switched off and its storage reserved first: the best a plain list box
   // can do.
   void Lookup(const Dictionary& dict, const std::wstring& word, bool redrawOff = false);
+  // The list part of Lookup alone.
+  void FillList(const Matches& matches, bool redrawOff = false);
 
   HWND hWnd() const { return window_; }
   HWND ListHwnd() const { return list_; }

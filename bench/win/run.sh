@@ -36,7 +36,8 @@ cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DKELVARA_DICT_TOOL="$root/build/native/bin/kelvara-dict" >/dev/null
 cmake --build build/win -j "$jobs" --target kelvara kelvara_data kelvara-ui-bench \
-  kelvara-open-bench kelvara-start-bench kelvara-bench-window kelvara-bench-dict
+  kelvara-open-bench kelvara-start-bench kelvara-bench-window kelvara-bench-window-cc6 \
+  kelvara-bench-dict
 
 bin=$root/build/win/bin
 data=$root/build/win/bench-data
@@ -85,6 +86,7 @@ ui_and_start() {
   echo "== start-up, $1 ($(load))"
   wine "$bin/kelvara-start-bench.exe" "$(winpath "$bin/kelvara.exe")" "$(winpath "$data/big")" \
     "$(winpath "$data/empty")" "$(winpath "$bin/kelvara-bench-window.exe")" \
+    "$(winpath "$bin/kelvara-bench-window-cc6.exe")" \
     ${start_args[@]+"${start_args[@]}"}
 }
 

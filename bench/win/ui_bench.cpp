@@ -163,6 +163,12 @@ class Harness {
 };
 
 
+fs::path ProgramFolder() {
+  std::wstring path(MAX_PATH * 4, L'\0');
+  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return fs::path(path).parent_path();
+}
+
 // Runs `step` n times; prints the median wall time and the mean CPU time of this process.
 template <typename Step>
 void ProfileStep(const char* name, int n, Step&& step) {
@@ -179,7 +185,8 @@ void ProfileStep(const char* name, int n, Step&& step) {
 }
 
 // The steps of one change, each alone, many times over: where a change's time goes.
-void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, wchar_t worst, int n) {
+void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const fs::path& dataFolder,
+             wchar_t worst, int n) {
   const std::wstring letter(1, worst);
   const std::string letterUtf8(1, static_cast<char>(worst));
   const std::wstring word = toolkit::Utf8ToWide(dict.English(0));
@@ -195,6 +202,13 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, wchar
   ProfileStep("main list: SetCount + drawing", n, [&](int i) {
     form.lstWords.SetCount(i % 2 ? 1 : big.matches.size());
     PumpUntilIdle(form.hWnd());
+  });
+  const SearchResult one = SearchWords(dict, toolkit::WideToUtf8(word));
+  ProfileStep("plain list: refill, 1 <-> worst letter", n,
+              [&](int i) { plain.FillList(i % 2 ? one.matches : big.matches); });
+  ProfileStep("plain list: refill + drawing", n, [&](int i) {
+    plain.FillList(i % 2 ? one.matches : big.matches);
+    PumpUntilIdle(plain.hWnd());
   });
   ProfileStep("main list: raw LB_SETCOUNT, 1 <-> worst letter", n, [&](int i) {
     SendMessageW(form.lstWords.hWnd(), LB_SETCOUNT, i % 2 ? 1 : big.matches.size(), 0);
@@ -217,6 +231,16 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, wchar
     PumpUntilIdle(form.hWnd());
   });
   ProfileStep("pump with nothing to do", n, [&](int) { PumpUntilIdle(form.hWnd()); });
+  // A whole main window again in this warm process: made, loaded, shown and drawn.
+  for (const auto& [name, folder] : {std::pair{"new main window, this Data.db", dataFolder},
+                                     std::pair{"new main window, bundled Data.db", ProgramFolder()}}) {
+    if (!fs::exists(folder / L"Data.db")) continue;
+    ProfileStep(name, std::max(n / 4, 5), [&, f = folder](int) {
+      frmMain another(frmMain::Startup{L"", {f}});
+      another.Show();
+      PumpUntilIdle(another.hWnd());
+    });
+  }
   ProfileStep("main window: whole word <-> whole word", n,
               [&](int i) { form.txtWord.SetText(i % 2 ? word : other); });
   ProfileStep("  + drawing", n, [&](int i) {
@@ -324,7 +348,7 @@ int wmain(int argc, wchar_t** argv) {
   };
 
   if (options.profile) {
-    Profile(form, plain, dict, worst, std::max(options.rounds, 20));
+    Profile(form, plain, dict, options.folder, worst, std::max(options.rounds, 20));
     return 0;
   }
 
