@@ -210,6 +210,26 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
     plain.FillList(i % 2 ? one.matches : big.matches);
     PumpUntilIdle(plain.hWnd());
   });
+  const SearchResult second = SearchWords(dict, toolkit::WideToUtf8(other));
+  ProfileStep("main list: SetCount 1 <-> 1 + drawing", n, [&](int) {
+    form.lstWords.SetCount(1);
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStep("plain list: refill 1 <-> 1 + drawing", n, [&](int i) {
+    plain.FillList(i % 2 ? one.matches : second.matches);
+    PumpUntilIdle(plain.hWnd());
+  });
+  {
+    // The word box's own part of an assignment, without the lookup behind it.
+    auto handler = std::move(form.txtWord.onChange);
+    form.txtWord.onChange = nullptr;
+    ProfileStep("word box: SetText, no handler", n, [&](int i) { form.txtWord.SetText(i % 2 ? word : other); });
+    ProfileStep("word box: SetText, no handler + drawing", n, [&](int i) {
+      form.txtWord.SetText(i % 2 ? word : other);
+      PumpUntilIdle(form.hWnd());
+    });
+    form.txtWord.onChange = std::move(handler);
+  }
   ProfileStep("main list: raw LB_SETCOUNT, 1 <-> worst letter", n, [&](int i) {
     SendMessageW(form.lstWords.hWnd(), LB_SETCOUNT, i % 2 ? 1 : big.matches.size(), 0);
   });
@@ -236,9 +256,9 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
                                      std::pair{"new main window, bundled Data.db", ProgramFolder()}}) {
     if (!fs::exists(folder / L"Data.db")) continue;
     ProfileStep(name, std::max(n / 4, 5), [&, f = folder](int) {
-      frmMain another(frmMain::Startup{L"", {f}});
-      another.Show();
-      PumpUntilIdle(another.hWnd());
+      frmMain fresh(frmMain::Startup{L"", {f}});
+      fresh.Show();
+      PumpUntilIdle(fresh.hWnd());
     });
   }
   ProfileStep("main window: whole word <-> whole word", n,
