@@ -7,22 +7,16 @@
 #include "DBModule.h"
 #include "SingleInstance.h"
 #include "frmMain.h"
+#include "services/SecondStart.h"
 #include "toolkit/Application.h"
 
 namespace kelvara {
 
-namespace {
-void SignalRunningCopy() {
-  // The running copy is asked to come back as its hotkey would bring it back (a registered
-  // window message to its main window), never by injected keys that could reach another
-  // program.
-}
-}  // namespace
-
 int Main() {
   // 1. Common controls 6, before any window exists.
   InitCommonControls();
-  // 2. One copy at a time: a second one hands over to the first and ends.
+  // 2. One copy at a time: a second one asks the first to come back, as its Shift+F9 would,
+  //    and ends without a window or a dictionary of its own.
   SingleInstance instance(kInstanceMutexName);
   if (instance.AnotherIsRunning()) {
     SignalRunningCopy();

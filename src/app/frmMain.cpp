@@ -14,16 +14,10 @@
 namespace kelvara {
 
 namespace {
-// The hotkey that brings the window back: Shift+F9, under the identifier at the top of the
-// range the platform leaves to applications.
-constexpr int kHotKeyId = 0xBFFF;
-
 const std::wstring& NotFoundTextW() {
   static const std::wstring text = toolkit::Utf8ToWide(NotFoundText);
   return text;
 }
-
-const wchar_t kProductTitle[] = L"واژه نامه کلوارا";
 }  // namespace
 
 frmMain::Startup frmMain::DefaultStartup() {
@@ -114,17 +108,6 @@ bool frmMain::OpenDictionaryStep() {
   toolkit::MsgBoxRtl(nullptr, OpenFailureMessage(opening), kProductTitle, MB_OK | MB_ICONERROR);
   exitCode_ = kExitNoDictionary;
   return false;
-}
-
-void frmMain::TakeClipboardAsSeen() {
-  // The clipboard watcher remembers the text on the clipboard here as already acted on,
-  // instead of emptying the clipboard and destroying what the user had copied.
-}
-
-void frmMain::RegisterHotKeyStep() {
-  // A combination that another program holds is not reported: the key then simply never
-  // arrives.
-  RegisterHotKey(hWnd(), kHotKeyId, MOD_SHIFT, VK_F9);
 }
 
 // ---- Word lookup -------------------------------------------------------------------------

@@ -2,19 +2,26 @@
 // clipboard timer and the tray menu, with the handlers that make them a dictionary.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "SpeechVoice.h"
+#include "cSystray.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
+#include "SpeechVoice.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
 #include "toolkit/Menu.h"
 #include "toolkit/Timer.h"
 
 namespace kelvara {
+
+// The program's Persian title: the tray tooltip and the title of its message boxes.
+inline constexpr wchar_t kProductTitle[] = L"واژه نامه کلوارا";
 
 // Exit code of a start that ends because the dictionary cannot be opened.
 inline constexpr int kExitNoDictionary = 2;
@@ -47,12 +54,33 @@ class frmMain : public toolkit::Form {
   toolkit::MenuItem* About_menu = nullptr;
   toolkit::MenuItem* Close_menu = nullptr;
 
+  // The voice of the last pronunciation, and where the next click gets a new one from (tests
+  // hand in a voice of their own).
+  std::shared_ptr<SpeechVoice> Voice;
+  VoiceFactory CreateVoice = CreateSapiVoice;
+
   // Copies of the menu's check marks, read by the clipboard watcher.
   bool WatchClipboard = false;
   bool ShowBalloon = false;
 
-  // The tray-icon object while the window is in the tray (std::shared_ptr<cSystray>) takes its
-  // place here, beside HideToTray and the minimised branch of Form_Resize, with the tray.
+ private:
+  // Hands the tray object's events to the window's handlers. Declared before f_cSystray, so
+  // that it outlives the object that calls it.
+  struct TrayEvents final : cSystrayEvents {
+    explicit TrayEvents(frmMain& form) : f(form) {}
+    void MouseUp(std::int16_t& Button) override { f.f_cSystray_MouseUp(Button); }
+    void MouseDblClick(std::int16_t& Button) override { f.f_cSystray_MouseDblClick(Button); }
+    frmMain& f;
+  };
+  TrayEvents trayEvents_{*this};
+
+ public:
+  // The tray-icon object: present exactly while the window is in the tray.
+  std::shared_ptr<cSystray> f_cSystray;
+  // The clipboard watcher's memory for the window's life: the tick divider (0 to 10 between
+  // ticks) and the clipboard text acted on last.
+  std::int16_t TickCount = 0;
+  std::wstring LastClipText;
 
   // The open dictionary and the last query's result (null and empty before loading).
   const Dictionary* DictDb() const { return dict_.get(); }
@@ -105,6 +133,18 @@ class frmMain : public toolkit::Form {
   void HideToTray();
   void ResizeMinimized();
   void ReleaseTray();
+  void NewTrayObject();
+  void RestoreNormal();
+  void f_cSystray_MouseUp(std::int16_t& Button);
+  void f_cSystray_MouseDblClick(std::int16_t& Button);
+
+  // A second start, or a Shift+F9 that the ordinary dispatch reached before the hotkey check,
+  // asks for the restore; the next hotkey check carries it out, while watching is on.
+  void RequestRestore();
+  static LRESULT CALLBACK ServicesProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR refData);
+  bool restoreRequested_ = false;
+  friend class ServicesTestAccess;
 
   void WireHandlers();
 

@@ -28,9 +28,9 @@ void SetWindowIcons(HWND WindowHandle, std::wstring_view IconName, bool ToTopOwn
   if (ToTopOwner) SendMessageW(topOwner, WM_SETICON, ICON_BIG, big);
   SendMessageW(WindowHandle, WM_SETICON, ICON_BIG, big);
 
-  const LPARAM small = load(SM_CXSMICON, SM_CYSMICON);
-  if (ToTopOwner) SendMessageW(topOwner, WM_SETICON, ICON_SMALL, small);
-  SendMessageW(WindowHandle, WM_SETICON, ICON_SMALL, small);
+  const LPARAM smallIcon = load(SM_CXSMICON, SM_CYSMICON);
+  if (ToTopOwner) SendMessageW(topOwner, WM_SETICON, ICON_SMALL, smallIcon);
+  SendMessageW(WindowHandle, WM_SETICON, ICON_SMALL, smallIcon);
 }
 
 }  // namespace kelvara

@@ -29,9 +29,9 @@ struct EncodeResult {
   std::string error;  // "" on success, else what is wrong, in English
 };
 
-// What keeps a row out of a dictionary ("" when nothing does): an empty headword, text that is
-// not UTF-8, or a NUL, tab, line feed or carriage return in any cell (a cell must survive a
-// round trip through the tab-separated form).
+// What keeps a row out of a dictionary ("" when nothing does): an empty headword or one that
+// begins with U+FEFF, text that is not UTF-8, or a NUL, tab, line feed or carriage return in any
+// cell (a cell must survive a round trip through the tab-separated form).
 std::string CheckRow(const WordRow& row);
 
 // Every row has the most columns any row has; shorter rows are padded with empty cells.

@@ -125,7 +125,7 @@ struct Payload {
   std::string tableName;
   std::vector<std::string> columnNames;
   std::uint32_t rowCount = 0;
-  std::vector<std::uint32_t> cellEnds;  // rowCount * columns ends in the text
+  std::vector<std::uint32_t> cellEnds;  // column by column, each row's end in the text
   std::size_t textOffset = 0;           // where the text starts within the payload bytes
   std::size_t textSize = 0;
   std::vector<std::uint32_t> sorted;    // row numbers in index order

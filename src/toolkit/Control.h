@@ -167,13 +167,25 @@ class CheckBox : public Control {
 };
 
 // A caption. With autoSize it takes the size of its text (its width too, unless it wraps).
+// A right-to-left caption is drawn by the label itself, with right-to-left reading order:
+// some platforms' static controls ignore that order and would put the full stop, a colon
+// between words or a trailing number on the wrong side.
 class Label : public Control {
  public:
   bool Create(Form& parent, const ControlArgs& args, bool autoSize, bool wordWrap);
   void AutoSizeToText();
+  bool RightAligned() const { return (align_ & SS_TYPEMASK) == SS_RIGHT; }
+  bool RightToLeft() const { return rtl_; }
+  // The DrawText flags the caption is drawn and measured with.
+  UINT DrawFlags() const;
+
+ protected:
+  bool OnDrawItem(const DRAWITEMSTRUCT& item) override;
 
  private:
   bool wordWrap_ = false;
+  bool rtl_ = false;
+  DWORD align_ = SS_LEFT;
 };
 
 // A picture that shows a bitmap it owns.

@@ -1,0 +1,33 @@
+// What the main window's services share with the rest of the program: the hotkey's identity,
+// the message through which a second start reaches the running copy, and the debugger log.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace kelvara {
+
+// Shift+F9, under the identifier at the top of the range the platform leaves to applications.
+inline constexpr int kHotKeyId = 0xBFFF;
+inline constexpr UINT kHotKeyModifiers = MOD_SHIFT;
+inline constexpr UINT kHotKeyKey = VK_F9;
+
+// The class every form of the program is made with; the second start looks only at these.
+inline constexpr wchar_t kFormClassName[] = L"KelvaraForm";
+// Sent by a second start to the running copy's main window. Only the main window answers, with
+// kSecondStartReply: a form of another kind, or a window that merely shares the class name,
+// answers something else and is passed over.
+inline constexpr wchar_t kSecondStartMessageName[] = L"Kelvara Dictionary: second start";
+inline constexpr WPARAM kSecondStartAsk = 0x4B56'0001;
+inline constexpr LRESULT kSecondStartReply = 0x4B56'4F4B;
+UINT SecondStartMessage();
+
+// "Kelvara Dictionary: <what> failed (<error>): <the system's readable text>".
+std::wstring FailureLine(std::wstring_view what, DWORD error);
+// Writes that line to the debugger's output: failures the user is not told about still leave
+// a trace there.
+void LogFailure(std::wstring_view what, DWORD error);
+
+}  // namespace kelvara

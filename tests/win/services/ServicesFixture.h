@@ -1,0 +1,84 @@
+// A real main window over a small dictionary of its own, with a way into the handlers that
+// the timer, the tray icon and the keyboard would otherwise have to reach.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "frmMain.h"
+#include "services/Services.h"
+#include "toolkit/Application.h"
+
+namespace kelvara {
+
+// The handlers as the timer, the tray object and the menus call them.
+class ServicesTestAccess {
+ public:
+  explicit ServicesTestAccess(frmMain& form) : f_(form) {}
+  void Tick() { f_.tmrClipboard_Timer(); }
+  void CheckClipboard() { f_.CheckClipboard(); }
+  void CheckHotKey() { f_.CheckHotKey(); }
+  void HideToTray() { f_.HideToTray(); }
+  bool RestoreRequested() const { return f_.restoreRequested_; }
+
+ private:
+  frmMain& f_;
+};
+
+// Runs this thread's messages (through the program's own keyboard handling) until done()
+// holds or timeoutMs has passed; returns done().
+template <typename Done>
+bool PumpUntil(Done done, DWORD timeoutMs = 3000);
+// Runs this thread's messages for a while.
+void PumpFor(DWORD ms);
+
+// Tray objects alive in this thread, counted by their hidden windows.
+int LiveTrayObjects();
+
+class ServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Loads and shows the main window as the program does, with `command` as its arguments.
+  // The clipboard holds `clipboardAtStart` while it loads.
+  void Start(const std::wstring& command = L"",
+             const std::wstring& clipboardAtStart = L"before the start");
+  // The clipboard watcher's timer stays out of the way: the test ticks by hand.
+  void StopTimer();
+  // Ticks by hand until the next clipboard read has been done.
+  void TickUntilRead();
+  // Puts the window into the tray the way Escape does.
+  void ToTray();
+  // Whether the main window is on the screen.
+  bool Shown() const { return IsWindowVisible(main->hWnd()) != FALSE; }
+  toolkit::WindowState State() const { return main->GetWindowState(); }
+  std::wstring NotFound() const;
+
+  static std::filesystem::path DictionaryFolder();
+  std::unique_ptr<frmMain> main;
+  std::unique_ptr<ServicesTestAccess> access;
+};
+
+template <typename Done>
+bool PumpUntil(Done done, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (!done() && GetTickCount64() < end) {
+    // Each tick waits for the timer's next period, so the queue is never seen empty: the
+    // clock, not an empty queue, ends the round.
+    MSG msg;
+    while (!done() && GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;  // a test that closes the program leaves one
+      toolkit::Application::ProcessMessage(msg);
+    }
+    if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return done();
+}
+
+}  // namespace kelvara
