@@ -8,7 +8,7 @@
 # every scroll bar through uxtheme, which is slow), then with the theme switched off for the
 # run and restored afterwards. The load average is printed around each part.
 #   bench/win/run.sh [--headwords N] [--rounds N] [--letter-rounds N] [--words N] [--runs N]
-#                    [--theme-only]
+#                    [--theme-only] [--no-build]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -16,28 +16,32 @@ headwords=300000
 ui_args=()
 start_args=()
 classic=1
+build=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --headwords) headwords=$2; shift 2 ;;
     --rounds|--letter-rounds|--words) ui_args+=("$1" "$2"); shift 2 ;;
     --runs) start_args+=("$1" "$2"); shift 2 ;;
     --theme-only) classic=0; shift ;;
-    *) sed -n '2,12p' "$0" >&2; exit 2 ;;
+    --no-build) build=0; shift ;;
+    *) sed -n '2,13p' "$0" >&2; exit 2 ;;
   esac
 done
 jobs=${KELVARA_JOBS:-2}
 word_list=/usr/share/dict/american-english-huge
 
-bash scripts/deps.sh
-# The Windows build makes the bundled Data.db with the native dictionary tool.
-cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j "$jobs" --target kelvara-dict
-cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-  -DKELVARA_DICT_TOOL="$root/build/native/bin/kelvara-dict" >/dev/null
-cmake --build build/win -j "$jobs" --target kelvara kelvara_data kelvara-ui-bench \
-  kelvara-open-bench kelvara-start-bench kelvara-bench-window kelvara-bench-window-cc6 \
-  kelvara-bench-dict
+if [ "$build" = 1 ]; then
+  bash scripts/deps.sh
+  # The Windows build makes the bundled Data.db with the native dictionary tool.
+  cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build/native -j "$jobs" --target kelvara-dict
+  cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DKELVARA_DICT_TOOL="$root/build/native/bin/kelvara-dict" >/dev/null
+  cmake --build build/win -j "$jobs" --target kelvara kelvara_data kelvara-ui-bench \
+    kelvara-open-bench kelvara-start-bench kelvara-bench-window kelvara-bench-window-cc6 \
+    kelvara-bench-dict
+fi
 
 bin=$root/build/win/bin
 data=$root/build/win/bench-data
