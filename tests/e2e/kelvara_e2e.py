@@ -241,12 +241,40 @@ class Desktop:
         self.helpers = []
 
 
-def wait_wine_idle(timeout=60):
-    """Waits until every Wine process of the prefix has ended and the server has gone."""
+def wine_processes():
+    """The processes of our Wine prefix still alive (Linux /proc), for the report."""
+    prefix = os.environ.get("WINEPREFIX", "")
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                env = f.read().split(b"\0")
+            if ("WINEPREFIX=" + prefix).encode() not in env:
+                continue
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                found.append("%s %s" % (pid, f.read().replace(b"\0", b" ").decode("utf-8",
+                                                                                  "replace")))
+        except OSError:
+            continue
+    return found
+
+
+def wait_wine_idle(timeout=45):
+    """Waits until every Wine process of the prefix has ended and the server has gone. When
+    something will not end, the server is stopped (wineserver -k), so the next case still starts
+    on an empty desktop, and the case fails naming what was left."""
     try:
         subprocess.run(["wineserver", "-w"], timeout=timeout)
+        return
     except subprocess.TimeoutExpired:
-        raise Failure("Wine did not go idle within %d s: a program is still running" % timeout)
+        left = wine_processes()
+    subprocess.run(["wineserver", "-k"], timeout=30)
+    try:
+        subprocess.run(["wineserver", "-w"], timeout=30)
+    except subprocess.TimeoutExpired:
+        pass
+    raise Failure("Wine did not go idle within %d s; stopped it. Still running: %s" %
+                  (timeout, left))
 
 
 # ---------------------------------------------------------------------------------------------
@@ -334,7 +362,11 @@ EDIT, LIST, ADD = 101, 102, 103
 
 def start_test_window(d, *args):
     p = Program(d, os.path.join(d.bin_dir, "kelvara-e2e-window.exe"), args, title=TEST_WINDOW)
-    d.wait_window(TEST_WINDOW, program=p)
+    try:
+        d.wait_window(TEST_WINDOW, program=p)
+    except BaseException:
+        p.end()  # the case never got hold of it
+        raise
     return p
 
 
@@ -530,7 +562,20 @@ def main_controls(state):
 def start_main(d, args=(), cwd=None, exe=None):
     p = Program(d, exe or os.path.join(d.bin_dir, "kelvara.exe"), args, cwd=cwd or d.data,
                 title=MAIN_WINDOW)
-    d.wait_window(MAIN_WINDOW, program=p)
+    try:
+        d.wait_window(MAIN_WINDOW, program=p)
+    except Failure as e:
+        # Most often the program is showing why it cannot start: say what it says.
+        said = []
+        for w in d.probe("windows"):
+            if w["visible"] and w["class"] == "#32770":
+                box = d.state("hwnd:%d" % w["hwnd"])
+                said.append(" / ".join(c["text"] for c in box.get("children", []) if c["text"]))
+        p.end()  # the case never got hold of it
+        raise Failure("%s; message boxes shown: %r" % (e, said)) if said else e
+    except BaseException:
+        p.end()
+        raise
     d.watched = p
     return p
 
@@ -612,8 +657,23 @@ def layout_mismatches(c, s):
     return wrong
 
 
+def darkest(shot, rect):
+    """The darkest grey (0 black, 1 white) inside a screen rectangle of a screenshot."""
+    inner = "%dx%d+%d+%d" % (max(rect["width"] - 2, 1), max(rect["height"] - 2, 1),
+                             rect["left"] + 1, rect["top"] + 1)
+    done = subprocess.run(["convert", shot, "-crop", inner, "-colorspace", "Gray", "-format",
+                           "%[fx:minima]", "info:"], capture_output=True, timeout=30)
+    return float(done.stdout.decode() or "1")
+
+
+def blank_captions(d, c, shot):
+    """The captions whose rectangle on the screen holds no dark (text) pixel."""
+    return [name for name in LABELS if darkest(shot, c[name]["screen"]) > 0.5]
+
+
 def expect_laid_out(d, label):
-    """Waits for the controls to settle where the layout puts them, then keeps a screenshot."""
+    """Waits for the controls to settle where the layout puts them and for the captions to be
+    drawn there; keeps the screenshot."""
     last = []
 
     def settled(c, s):
@@ -623,8 +683,15 @@ def expect_laid_out(d, label):
         c = main_until(d, "the layout", settled, timeout=5)
     except Failure:
         raise Failure("after %s: %s" % (label, "; ".join(last)))
-    d.screenshot(label)
-    return c
+    # A caption moved but never repainted shows an empty box where its text belongs.
+    blank = []
+    for attempt in range(4):
+        shot = d.screenshot(label if attempt == 0 else "%s-again" % label)
+        blank = blank_captions(d, c, shot)
+        if not blank:
+            return c
+        time.sleep(0.5)
+    raise Failure("after %s the captions %s are not drawn (see %s)" % (label, blank, shot))
 
 
 def resize_by_corner(d, width, height):
@@ -863,7 +930,10 @@ def main():
     started = time.monotonic()
     result = 0
     try:
-        wait_wine_idle()
+        try:
+            wait_wine_idle()
+        except Failure as e:
+            print("note: an earlier run left Wine busy: %s" % e)
         CASES[opts.case](d, opts)
     except Failure as e:
         d.screenshot("failure")
