@@ -12,7 +12,6 @@
 #include "cSystray.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
-#include "SpeechVoice.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
 #include "toolkit/Menu.h"
