@@ -11,6 +11,7 @@
 #include "cSystray.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
+#include "services/ClipboardReader.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
 #include "toolkit/Menu.h"
@@ -135,6 +136,7 @@ class frmMain : public toolkit::Form {
   static LRESULT CALLBACK ServicesProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR refData);
   bool restoreRequested_ = false;
+  ClipboardReader clipboardReader_;
   friend class ServicesTestAccess;
 
   void WireHandlers();
