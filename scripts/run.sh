@@ -22,7 +22,12 @@ pid=$!
 if [ "$virtual" -eq 1 ]; then
   mkdir -p "$OLDPWD/build/screenshots"
   shot="$OLDPWD/build/screenshots/kelvara.png"
-  sleep 4
+  # A loaded machine can take a while to bring Wine up: wait for the window, not a fixed time.
+  for _ in $(seq 1 60); do
+    xdotool search --name "Kelvara Dictionary" >/dev/null 2>&1 && break
+    sleep 0.5
+  done
+  sleep 1
   import -window root "$shot" 2>/dev/null && echo "The program is running on virtual display $DISPLAY; screenshot saved to $shot"
   echo "Press Ctrl+C to end it."
 fi

@@ -18,8 +18,6 @@ const std::wstring& NotFoundTextW() {
   static const std::wstring text = toolkit::Utf8ToWide(NotFoundText);
   return text;
 }
-
-const wchar_t kProductTitle[] = L"واژه نامه کلوارا";
 }  // namespace
 
 frmMain::Startup frmMain::DefaultStartup() {

@@ -12,12 +12,17 @@
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
 #include "services/ClipboardReader.h"
+// Through src/app, which every user of the main window sees (src/services too).
+#include "speech/SpeechVoice.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
 #include "toolkit/Menu.h"
 #include "toolkit/Timer.h"
 
 namespace kelvara {
+
+// The program's Persian title: the tray tooltip and the title of its message boxes.
+inline constexpr wchar_t kProductTitle[] = L"واژه نامه کلوارا";
 
 // Exit code of a start that ends because the dictionary cannot be opened.
 inline constexpr int kExitNoDictionary = 2;
@@ -50,10 +55,14 @@ class frmMain : public toolkit::Form {
   toolkit::MenuItem* About_menu = nullptr;
   toolkit::MenuItem* Close_menu = nullptr;
 
+  // The voice of the last pronunciation, and where the next click gets a new one from (tests
+  // hand in a voice of their own).
+  std::shared_ptr<SpeechVoice> Voice;
+  VoiceFactory CreateVoice = CreateSapiVoice;
+
   // Copies of the menu's check marks, read by the clipboard watcher.
   bool WatchClipboard = false;
   bool ShowBalloon = false;
-
 
  private:
   // Hands the tray object's events to the window's handlers. Declared before f_cSystray, so

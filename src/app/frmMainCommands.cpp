@@ -1,10 +1,14 @@
 // The main window's commands: buttons, tray-menu entries, Escape and closing. The clipboard
 // timer, the tray state and the watching switches are in src/services.
+#include "DBModule.h"
+#include "DialogHandlers.h"
 #include "LimitedWindow.h"
+#include "Pronounce.h"
 #include "forms/frmAbout.h"
 #include "forms/frmSettings.h"
 #include "frmMain.h"
 #include "mMain.h"
+#include "toolkit/MessageBox.h"
 
 namespace kelvara {
 
@@ -15,7 +19,14 @@ void frmMain::Command1_Click() { Unload(); }
 void frmMain::Command2_Click() { ShowAboutDialog(); }
 
 void frmMain::Command3_Click() {
-  // The pronunciation of the first listed headword comes with the speech voice.
+  // The first listed headword, whose meaning the box shows, not the word box's text.
+  const std::wstring first = ListText(0);
+  std::optional<std::wstring_view> firstListed;
+  if (lstWords.ListCount() > 0) firstListed = first;
+  const PronounceResult result = Pronounce(Voice, txtExp.Text(), firstListed, CreateVoice);
+  // No speech service, or one that cannot speak: say so, and go on.
+  if (const std::wstring failure = PronounceFailureText(result); !failure.empty())
+    toolkit::MsgBoxRtl(hWnd(), failure, kProductTitle, MB_OK | MB_ICONWARNING);
 }
 
 void frmMain::Command4_Click() { ShowSettingsDialog(); }
@@ -26,14 +37,15 @@ void frmMain::Close_menu_Click() { Unload(); }
 
 void frmMain::ShowAboutDialog() {
   forms::frmAbout about;
-  about.onLoad = [](forms::frmAbout& f) { SetWindowIcons(f.hWnd(), L"AAA", true); };
+  settings::WireAboutDialog(about, {this, &txtWord, &SetWindowIcons});
   about.ShowModal();
 }
 
 void frmMain::ShowSettingsDialog() {
-  forms::frmSettings settings;
-  settings.onLoad = [](forms::frmSettings& f) { SetWindowIcons(f.hWnd(), L"AAA", true); };
-  settings.ShowModal();
+  forms::frmSettings dialog;
+  settings::WireSettingsDialog(
+      dialog, {DBModule::AppExePath(), StartUpEntryLocation(), &SetWindowIcons});
+  dialog.ShowModal();
 }
 
 // ---- Keys --------------------------------------------------------------------------------

@@ -4,7 +4,7 @@
 namespace kelvara::forms {
 
 namespace {
-constexpr toolkit::FontSpec kTitleFont{L"Tahoma", 8.25f, FW_BOLD, ARABIC_CHARSET};
+constexpr toolkit::FontDesc kTitleFont{L"Tahoma", 8.25f, FW_BOLD, ARABIC_CHARSET};
 
 constexpr ControlDesign kControls[] = {
     {.kind = ControlKind::Picture, .name = "Image1", .twips = {240, 90, 825, 825},
@@ -13,7 +13,7 @@ constexpr ControlDesign kControls[] = {
      .twips = {2075, 240, 2025, 195}, .tabIndex = 4, .font = kTitleFont, .rightAligned = true,
      .rightToLeft = true, .autoSize = true},
     {.kind = ControlKind::Label, .name = "Label2",
-     .caption = L"طراحی و برنامه‌نویسی: گروه کلوارا", .twips = {2525, 600, 1575, 195},
+     .caption = L"برنامه\u200Cنویس: گروه کلوارا", .twips = {2525, 600, 1575, 195},
      .tabIndex = 2, .rightAligned = true, .rightToLeft = true, .autoSize = true},
     {.kind = ControlKind::Label, .name = "Label1",
      .caption = L"همه حقوق این برنامه محفوظ است.\r\n\r\n"

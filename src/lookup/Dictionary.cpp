@@ -2,6 +2,8 @@
 // format, cut short, damaged, wrong password), then decryption, then the table and its index.
 #include "Dictionary.h"
 
+#include <algorithm>
+
 #include "CaseFold.h"
 #include "Crypto.h"
 #include "FileAccess.h"
@@ -33,6 +35,16 @@ struct DictionaryLoader {
 };
 
 namespace {
+
+constexpr std::size_t kHeadSample = 16;
+
+std::uint64_t HeadOf(std::string_view key) {
+  std::uint64_t head = 0;
+  for (std::size_t i = 0; i < 8; ++i) {
+    head = (head << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+  }
+  return head;
+}
 
 OpenResult Fail(DictError error, std::string message) {
   OpenResult result;
@@ -147,22 +159,28 @@ std::string DictionaryLoader::BuildIndex(Dictionary& dict) {
   std::size_t headwordBytes = 0;
   for (std::size_t row = 0; row < rows; ++row) headwordBytes += dict.English(row).size();
   dict.folded_.reserve(headwordBytes + headwordBytes / 8);
+  dict.headwords_.reserve(headwordBytes);
+  dict.headwordEnds_.resize(rows);
   dict.foldedEnds_.resize(rows);
-  dict.keyHeads_.resize(rows);
-  std::string_view previous;
+  std::vector<std::uint64_t> heads(rows);
+  dict.secondHeads_.resize(rows);
   std::size_t previousBegin = 0;
   for (std::size_t i = 0; i < rows; ++i) {
     const std::uint32_t row = dict.sorted_[i];
     const std::size_t begin = dict.folded_.size();
-    if (!AppendFolded(dict.English(row), dict.folded_, /*strict=*/true)) {
+    const std::string_view headword = dict.English(row);
+    dict.headwords_.append(headword);
+    dict.headwordEnds_[i] = static_cast<std::uint32_t>(dict.headwords_.size());
+    if (!AppendFolded(headword, dict.folded_, /*strict=*/true)) {
       return "the headword of row " + std::to_string(row + 1) + " is not valid UTF-8";
     }
     if (dict.folded_.size() > UINT32_MAX) return "its headwords are too long";
     dict.foldedEnds_[i] = static_cast<std::uint32_t>(dict.folded_.size());
     const std::string_view key(dict.folded_.data() + begin, dict.folded_.size() - begin);
-    dict.keyHeads_[i] = Dictionary::HeadOf(key);
-    previous = std::string_view(dict.folded_.data() + previousBegin, begin - previousBegin);
+    heads[i] = HeadOf(key);
+    dict.secondHeads_[i] = key.size() > 8 ? HeadOf(key.substr(8)) : 0;
     if (i > 0) {
+      const std::string_view previous(dict.folded_.data() + previousBegin, begin - previousBegin);
       const int order = previous.compare(key);
       if (order > 0 || (order == 0 && dict.sorted_[i - 1] > row)) {
         return "its index is out of order at row " + std::to_string(row + 1);
@@ -170,7 +188,83 @@ std::string DictionaryLoader::BuildIndex(Dictionary& dict) {
     }
     previousBegin = begin;
   }
+  dict.headLevels_.push_back(std::move(heads));
+  while (dict.headLevels_.back().size() > kHeadSample) {
+    const std::vector<std::uint64_t>& below = dict.headLevels_.back();
+    std::vector<std::uint64_t> level;
+    level.reserve(below.size() / kHeadSample + 1);
+    for (std::size_t i = 0; i < below.size(); i += kHeadSample) level.push_back(below[i]);
+    dict.headLevels_.push_back(std::move(level));
+  }
   return {};
+}
+
+// First index position whose head is >= v (> v when `after`). On each level the answer lies
+// within the 16 entries below the one found on the level above.
+std::size_t Dictionary::HeadBound(std::uint64_t v, bool after) const {
+  auto below = [&](std::uint64_t h) { return after ? h <= v : h < v; };
+  std::size_t found = 0;
+  for (std::size_t k = headLevels_.size(); k-- > 0;) {
+    const std::vector<std::uint64_t>& level = headLevels_[k];
+    std::size_t from = 0, to = level.size();
+    if (k + 1 < headLevels_.size()) {
+      if (found == 0) return 0;
+      from = (found - 1) * kHeadSample;
+      to = std::min(found * kHeadSample, level.size());
+    }
+    found = static_cast<std::size_t>(
+        std::partition_point(level.begin() + static_cast<std::ptrdiff_t>(from),
+                             level.begin() + static_cast<std::ptrdiff_t>(to), below) -
+        level.begin());
+  }
+  return found;
+}
+
+namespace {
+
+// The heads that keys beginning with `part` (at most 8 bytes, no NUL) have: from the part padded
+// with zero bytes to the part padded with 0xFF bytes. A NUL in the part would meet the padding of
+// shorter keys, so such prefixes are compared in full.
+std::pair<std::uint64_t, std::uint64_t> HeadSpan(std::string_view part) {
+  const std::uint64_t head = HeadOf(part);
+  return {head, head | (part.size() >= 8 ? 0 : ~std::uint64_t{0} >> (8 * part.size()))};
+}
+
+}  // namespace
+
+std::pair<std::size_t, std::size_t> Dictionary::PrefixRange(std::string_view prefix) const {
+  const bool hasNul = prefix.find('\0') != std::string_view::npos;
+  const auto [low, high] = HeadSpan(prefix.substr(0, 8));
+  if (prefix.size() <= 8 && !hasNul) return {HeadBound(low, false), HeadBound(high, true)};
+
+  // Longer: within the run of keys that share the prefix's first eight bytes...
+  std::size_t lo = HeadBound(low, false), hi = HeadBound(low, true);
+  if (!hasNul) {
+    // ...the next eight bytes narrow it, and settle it for prefixes of up to 16 bytes.
+    const std::uint64_t low2 = HeadSpan(prefix.substr(8, 8)).first;
+    const std::uint64_t high2 = HeadSpan(prefix.substr(8, 8)).second;
+    const auto begin = secondHeads_.begin();
+    const auto first = std::partition_point(begin + static_cast<std::ptrdiff_t>(lo),
+                                            begin + static_cast<std::ptrdiff_t>(hi),
+                                            [&](std::uint64_t h) { return h < low2; });
+    const auto last = std::partition_point(first, begin + static_cast<std::ptrdiff_t>(hi),
+                                           [&](std::uint64_t h) { return h <= high2; });
+    lo = static_cast<std::size_t>(first - begin);
+    hi = static_cast<std::size_t>(last - begin);
+    if (prefix.size() <= 16) return {lo, hi};
+  }
+  const std::size_t end = hi;
+  while (lo < hi) {  // first key >= prefix
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (FoldedKey(mid) < prefix) lo = mid + 1; else hi = mid;
+  }
+  const std::size_t first = lo;
+  hi = end;
+  while (lo < hi) {  // first key that does not begin with prefix
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (FoldedKey(mid).starts_with(prefix)) lo = mid + 1; else hi = mid;
+  }
+  return {first, lo};
 }
 
 OpenResult Dictionary::FromBytes(std::span<const std::uint8_t> fileBytes, std::string_view password) {

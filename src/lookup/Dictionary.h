@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kelvara {
@@ -65,7 +66,7 @@ class Dictionary {
   std::string_view Cell(std::size_t row, std::size_t column) const {
     const std::size_t columns = columnNames_.size();
     if (row >= rowCount_ || column >= columns) return {};
-    const std::size_t cell = row * columns + column;
+    const std::size_t cell = column * rowCount_ + row;
     const std::uint32_t begin = cell == 0 ? 0 : cellEnds_[cell - 1];
     return std::string_view(text_ + begin, cellEnds_[cell] - begin);
   }
@@ -79,16 +80,15 @@ class Dictionary {
     return std::string_view(folded_.data() + begin, foldedEnds_[position] - begin);
   }
 
-  // The first eight bytes of FoldedKey(i), big-endian, zero-padded: comparing these orders two
-  // keys whenever they differ, so a search reads the keys themselves only near its answer.
-  std::uint64_t KeyHead(std::size_t position) const { return keyHeads_[position]; }
-  static std::uint64_t HeadOf(std::string_view key) {
-    std::uint64_t head = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-      head = (head << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
-    }
-    return head;
+  // The headword at index position i as written: the same text as English(SortedRow(i)), kept
+  // in index order so that listing a range of matches reads memory in order.
+  std::string_view HeadwordAt(std::size_t position) const {
+    const std::uint32_t begin = position == 0 ? 0 : headwordEnds_[position - 1];
+    return std::string_view(headwords_.data() + begin, headwordEnds_[position] - begin);
   }
+
+  // Index positions [first, last) whose folded key begins with `foldedPrefix`.
+  std::pair<std::size_t, std::size_t> PrefixRange(std::string_view foldedPrefix) const;
 
   // What the header says, for `kelvara-dict info`.
   std::uint16_t FormatVersion() const { return formatVersion_; }
@@ -102,11 +102,18 @@ class Dictionary {
   std::unique_ptr<FileLock> lock_;
   std::unique_ptr<std::uint8_t[]> data_;   // the file, its table decrypted in place
   const char* text_ = nullptr;             // every cell's bytes, back to back
-  std::vector<std::uint32_t> cellEnds_;    // end of cell (row * columns + column) in text_
+  std::vector<std::uint32_t> cellEnds_;    // end of cell (column * rows + row) in text_
   std::vector<std::uint32_t> sorted_;      // row numbers in index order
   std::string folded_;                     // folded headwords in index order
   std::vector<std::uint32_t> foldedEnds_;  // end of each folded headword in folded_
-  std::vector<std::uint64_t> keyHeads_;    // HeadOf(FoldedKey(i))
+  std::string headwords_;                  // headwords as written, in index order
+  std::vector<std::uint32_t> headwordEnds_;
+  // headLevels_[0]: the first eight bytes of each folded key, big-endian and zero-padded; each
+  // further level holds every 16th entry of the one below, up to a top of at most 16. A search
+  // compares integers, two cache lines a level, and reads keys only near its answer.
+  std::vector<std::vector<std::uint64_t>> headLevels_;
+  std::vector<std::uint64_t> secondHeads_;  // bytes 8 to 15 of each folded key, the same way
+  std::size_t HeadBound(std::uint64_t v, bool after) const;
   std::vector<std::string> columnNames_;
   std::size_t rowCount_ = 0;
   std::uint16_t formatVersion_ = 0;

@@ -21,6 +21,9 @@ void AppendString(std::vector<std::uint8_t>& out, std::string_view s) {
 
 std::string CheckRow(const WordRow& row) {
   if (row.empty() || row[0].empty()) return "the headword is empty";
+  // An invisible mark that a dump would write at the very start of its text, where it reads as
+  // the text's byte order mark: usually the trace of files joined together.
+  if (row[0].starts_with("\xEF\xBB\xBF")) return "the headword begins with a byte order mark (U+FEFF)";
   for (std::size_t c = 0; c < row.size(); ++c) {
     const std::string_view cell = row[c];
     const std::string column = c == 0 ? "the headword" : "column " + std::to_string(c + 1);
@@ -75,15 +78,18 @@ EncodeResult EncodeDictionary(std::span<const WordRow> rows, const WriteOptions&
   }
   AppendU32(payload, static_cast<std::uint32_t>(rows.size()));
   AppendU32(payload, static_cast<std::uint32_t>(textSize));
+  // Column by column: the headwords lie together, which is what opening reads.
   std::uint32_t end = 0;
-  for (const WordRow& row : rows) {
-    for (std::size_t c = 0; c < columns; ++c) {
+  for (std::size_t c = 0; c < columns; ++c) {
+    for (const WordRow& row : rows) {
       if (c < row.size()) end += static_cast<std::uint32_t>(row[c].size());
       AppendU32(payload, end);
     }
   }
-  for (const WordRow& row : rows) {
-    for (const std::string& cell : row) payload.insert(payload.end(), cell.begin(), cell.end());
+  for (std::size_t c = 0; c < columns; ++c) {
+    for (const WordRow& row : rows) {
+      if (c < row.size()) payload.insert(payload.end(), row[c].begin(), row[c].end());
+    }
   }
   for (std::uint32_t row : sorted) AppendU32(payload, row);
 

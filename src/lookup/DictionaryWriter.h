@@ -17,9 +17,12 @@ namespace kelvara {
 // One row of the table Words: column 0 the headword, column 1 the meaning, then any others.
 using WordRow = std::vector<std::string>;
 
+// The key derivation's cost for new files: a few milliseconds, paid once at start-up.
+inline constexpr std::uint32_t kDefaultKdfIterations = 10000;
+
 struct WriteOptions {
   std::string password{kDictionaryPassword};
-  std::uint32_t kdfIterations = 10000;
+  std::uint32_t kdfIterations = kDefaultKdfIterations;
   // Fixed salt and nonce make the output reproducible (tests); normally both are random.
   std::optional<std::vector<std::uint8_t>> saltAndNonce;  // 16 + 12 bytes
 };
@@ -29,9 +32,9 @@ struct EncodeResult {
   std::string error;  // "" on success, else what is wrong, in English
 };
 
-// What keeps a row out of a dictionary ("" when nothing does): an empty headword, text that is
-// not UTF-8, or a NUL, tab, line feed or carriage return in any cell (a cell must survive a
-// round trip through the tab-separated form).
+// What keeps a row out of a dictionary ("" when nothing does): an empty headword or one that
+// begins with U+FEFF, text that is not UTF-8, or a NUL, tab, line feed or carriage return in any
+// cell (a cell must survive a round trip through the tab-separated form).
 std::string CheckRow(const WordRow& row);
 
 // Every row has the most columns any row has; shorter rows are padded with empty cells.

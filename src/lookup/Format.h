@@ -34,8 +34,7 @@ inline constexpr std::size_t kSaltSize = 16;
 inline constexpr std::size_t kKeyCheckSize = 16;
 inline constexpr std::size_t kTagSize = 16;
 
-// The key derivation's cost. Bounded on reading so that a forged header cannot stall opening.
-inline constexpr std::uint32_t kDefaultIterations = 10000;
+// The key derivation's cost, bounded on reading so that a forged header cannot stall opening.
 inline constexpr std::uint32_t kMinIterations = 1000;
 inline constexpr std::uint32_t kMaxIterations = 1000000;
 
@@ -125,7 +124,7 @@ struct Payload {
   std::string tableName;
   std::vector<std::string> columnNames;
   std::uint32_t rowCount = 0;
-  std::vector<std::uint32_t> cellEnds;  // rowCount * columns ends in the text
+  std::vector<std::uint32_t> cellEnds;  // column by column, each row's end in the text
   std::size_t textOffset = 0;           // where the text starts within the payload bytes
   std::size_t textSize = 0;
   std::vector<std::uint32_t> sorted;    // row numbers in index order

@@ -27,14 +27,13 @@ class Matches {
   std::size_t size() const { return positions_.empty() ? count_ : positions_.size(); }
   bool empty() const { return size() == 0; }
   // Row number (file order) of the i-th match.
-  std::uint32_t Row(std::size_t i) const {
-    return dict_->SortedRow(positions_.empty() ? first_ + i : positions_[i]);
-  }
-  std::string_view Headword(std::size_t i) const { return dict_->English(Row(i)); }
+  std::uint32_t Row(std::size_t i) const { return dict_->SortedRow(Position(i)); }
+  std::string_view Headword(std::size_t i) const { return dict_->HeadwordAt(Position(i)); }
   std::string_view Meaning(std::size_t i) const { return dict_->Meaning(Row(i)); }
 
  private:
   friend class MatchesBuilder;
+  std::size_t Position(std::size_t i) const { return positions_.empty() ? first_ + i : positions_[i]; }
   const Dictionary* dict_ = nullptr;
   std::size_t first_ = 0;  // a contiguous range of index positions...
   std::size_t count_ = 0;

@@ -43,6 +43,7 @@ TsvParseResult ParseTsv(std::string_view content) {
       if (next == std::string_view::npos) break;
       start = next + 1;
     }
+    if (std::string problem = CheckRow(row); !problem.empty()) return fail(std::move(problem));
     result.rows.push_back(std::move(row));
   }
   return result;

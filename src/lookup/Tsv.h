@@ -19,8 +19,8 @@ struct TsvParseResult {
   bool ok() const { return errorLine == 0; }
 };
 
-// Stops at the first bad line: no tab, an empty headword, invalid UTF-8, a NUL or a carriage
-// return that does not end the line. Empty lines are skipped.
+// Stops at the first bad line: no tab, invalid UTF-8, a NUL, a carriage return that does not end
+// the line, or a row CheckRow refuses (an empty headword, ...). Empty lines are skipped.
 TsvParseResult ParseTsv(std::string_view content);
 
 // The whole table in the same form, every row with every column, LF line ends and no byte order

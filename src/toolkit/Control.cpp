@@ -123,7 +123,8 @@ void Control::Move(int left, std::optional<int> top, std::optional<int> width,
 
 bool Control::Enabled() const { return hwnd_ && IsWindowEnabled(hwnd_); }
 void Control::SetEnabled(bool enabled) {
-  if (hwnd_) EnableWindow(hwnd_, enabled ? TRUE : FALSE);
+  // Every keystroke sets the pronunciation button's state: only a change goes to the system.
+  if (hwnd_ && Enabled() != enabled) EnableWindow(hwnd_, enabled ? TRUE : FALSE);
 }
 bool Control::Visible() const { return hwnd_ && (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE); }
 void Control::SetVisible(bool visible) {
@@ -261,10 +262,10 @@ bool ListBox::Create(Form& parent, const ControlArgs& args) {
 
 bool ListBox::SetCount(size_t count) {
   if (!hWnd()) return false;
-  SendMessageW(hWnd(), WM_SETREDRAW, FALSE, 0);
   const LRESULT r = SendMessageW(hWnd(), LB_SETCOUNT, count, 0);
-  SendMessageW(hWnd(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-  SendMessageW(hWnd(), WM_SETREDRAW, TRUE, 0);
+  if (SendMessageW(hWnd(), LB_GETCURSEL, 0, 0) != LB_ERR)
+    SendMessageW(hWnd(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  // The same number of entries may now stand for other headwords: draw them again.
   InvalidateRect(hWnd(), nullptr, TRUE);
   return r != LB_ERR && r != LB_ERRSPACE;
 }
@@ -360,11 +361,37 @@ bool Label::Create(Form& parent, const ControlArgs& args, bool autoSize, bool wo
   ControlArgs a = args;
   a.tabStop = false;  // a label holds a place in the tab order but never takes the focus
   wordWrap_ = wordWrap;
-  const DWORD align = a.style & (SS_RIGHT | SS_CENTER);
+  rtl_ = (a.exStyle & WS_EX_RTLREADING) != 0;
+  align_ = a.style & (SS_RIGHT | SS_CENTER);
   a.style &= ~static_cast<DWORD>(SS_RIGHT | SS_CENTER);
-  const DWORD style = SS_NOPREFIX | (align ? align : (wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP));
+  DWORD style = SS_NOPREFIX;
+  if (rtl_)
+    style = SS_OWNERDRAW;
+  else
+    style |= align_ ? align_ : (wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
   if (!CreateChild(parent, L"STATIC", style, a)) return false;
   if (autoSize) AutoSizeToText();
+  return true;
+}
+
+UINT Label::DrawFlags() const {
+  UINT flags = DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : DT_SINGLELINE);
+  if (RightAligned()) flags |= DT_RIGHT;
+  if ((align_ & SS_TYPEMASK) == SS_CENTER) flags |= DT_CENTER;
+  if (rtl_) flags |= DT_RTLREADING;
+  return flags;
+}
+
+bool Label::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  HDC dc = item.hDC;
+  RECT rc = item.rcItem;
+  FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+  const std::wstring text = Text();
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hWnd(), WM_GETFONT, 0, 0)));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(Enabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DrawFlags());
+  SelectObject(dc, old);
   return true;
 }
 
@@ -373,22 +400,14 @@ void Label::AutoSizeToText() {
   const std::wstring text = Text();
   HDC dc = GetDC(hWnd());
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hWnd(), WM_GETFONT, 0, 0)));
-  UINT flags = DT_CALCRECT | DT_NOPREFIX;
-  if (GetWindowLongW(hWnd(), GWL_EXSTYLE) & WS_EX_RTLREADING) flags |= DT_RTLREADING;
   RECT r{0, 0, Width(), 0};
-  if (wordWrap_) {
-    flags |= DT_WORDBREAK;
-  } else {
-    flags |= DT_SINGLELINE;
-  }
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
   SelectObject(dc, old);
   ReleaseDC(hWnd(), dc);
   // A wrapping label keeps its width and grows downwards; the others fit their one line and
   // keep the edge their text is aligned to.
   const int width = wordWrap_ ? Width() : r.right - r.left;
-  const bool rightAligned = (GetWindowLongW(hWnd(), GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT;
-  const int left = rightAligned && !wordWrap_ ? Left() + Width() - width : Left();
+  const int left = RightAligned() && !wordWrap_ ? Left() + Width() - width : Left();
   Move(left, {}, width, r.bottom - r.top);
 }
 

@@ -19,7 +19,7 @@ class Form;
 struct ControlArgs {
   int left = 0, top = 0, width = 0, height = 0;
   std::wstring_view text{};
-  const FontSpec* font = nullptr;  // null: the form's own font
+  const FontDesc* font = nullptr;  // null: the form's own font
   DWORD style = 0;                 // added to the kind's own styles
   DWORD exStyle = 0;
   bool tabStop = true;
@@ -167,13 +167,25 @@ class CheckBox : public Control {
 };
 
 // A caption. With autoSize it takes the size of its text (its width too, unless it wraps).
+// A right-to-left caption is drawn by the label itself, with right-to-left reading order:
+// some platforms' static controls ignore that order and would put the full stop, a colon
+// between words or a trailing number on the wrong side.
 class Label : public Control {
  public:
   bool Create(Form& parent, const ControlArgs& args, bool autoSize, bool wordWrap);
   void AutoSizeToText();
+  bool RightAligned() const { return (align_ & SS_TYPEMASK) == SS_RIGHT; }
+  bool RightToLeft() const { return rtl_; }
+  // The DrawText flags the caption is drawn and measured with.
+  UINT DrawFlags() const;
+
+ protected:
+  bool OnDrawItem(const DRAWITEMSTRUCT& item) override;
 
  private:
   bool wordWrap_ = false;
+  bool rtl_ = false;
+  DWORD align_ = SS_LEFT;
 };
 
 // A picture that shows a bitmap it owns.

@@ -3,10 +3,16 @@
 #include <cwchar>
 #include <iterator>
 
+#include "lookup/SearchWords.h"
+#include "toolkit/Utf.h"
+
 namespace {
 
 // The meaning box's text when a lookup found nothing; there is then nothing worth speaking.
-constexpr std::wstring_view NotFoundText = L"کلمه مورد نظر يافت نشد.";
+const std::wstring& NotFoundText() {
+  static const std::wstring text = kelvara::toolkit::Utf8ToWide(kelvara::NotFoundText);
+  return text;
+}
 
 constexpr std::wstring_view kCannotPronounce = L"امکان تلفظ واژه نيست: ";
 constexpr std::wstring_view kNoService = L"سرويس گفتار ويندوز در دسترس نيست.";
@@ -28,7 +34,7 @@ PronounceResult Pronounce(std::shared_ptr<SpeechVoice>& Voice, std::wstring_view
   // The previous voice goes now, after the new one exists.
   Voice = std::move(created.Voice);
 
-  if (MeaningText == NotFoundText || !FirstHeadword) return {PronounceStatus::NothingToSpeak, S_OK};
+  if (MeaningText == NotFoundText() || !FirstHeadword) return {PronounceStatus::NothingToSpeak, S_OK};
   if (!Voice) {
     return {PronounceStatus::ServiceUnavailable, FAILED(created.Result) ? created.Result : E_POINTER};
   }

@@ -45,7 +45,7 @@ std::vector<std::uint8_t> Seal(const std::vector<std::uint8_t>& payload) {
 struct RawTable {
   std::string table = "Words";
   std::vector<std::string> columns = {"English", "Meaning"};
-  std::vector<std::string> cells;  // row-major
+  std::vector<std::string> cells;  // column by column
   std::vector<std::uint32_t> ends;  // computed from cells when empty
   std::vector<std::uint32_t> sorted;
   std::uint32_t rows() const { return static_cast<std::uint32_t>(cells.size() / columns.size()); }
@@ -76,7 +76,7 @@ struct RawTable {
 
 RawTable GoodRaw() {
   RawTable t;
-  t.cells = {"b", "1", "A", "2", "c", "3"};
+  t.cells = {"b", "A", "c", "1", "2", "3"};
   t.sorted = {1, 0, 2};
   return t;
 }
@@ -233,7 +233,7 @@ TEST(OpeningErrors, SealedButInconsistentContentIsDamaged) {
   RawTable outOfRange = GoodRaw();
   outOfRange.sorted = {1, 0, 3};
   RawTable tiesReversed = GoodRaw();
-  tiesReversed.cells = {"a", "1", "A", "2", "c", "3"};
+  tiesReversed.cells = {"a", "A", "c", "1", "2", "3"};
   tiesReversed.sorted = {1, 0, 2};
   RawTable badEnds = GoodRaw();
   badEnds.ends = {1, 2, 1, 4, 5, 6};

@@ -47,6 +47,29 @@ TEST(PrefixMatching, OrderIsByFoldedHeadwordCodePointByCodePointWithTiesInFileOr
   EXPECT_EQ(m.Row(2), 8u);
 }
 
+// The search compares the first and the next eight bytes as numbers before any text: words that
+// differ just before, at and after those boundaries.
+TEST(PrefixMatching, HeadwordsSharingLongBeginningsAreToldApartAtEveryLength) {
+  auto dict = MakeWords({"0123456789abcdefX", "0123456789ABCDEFy", "0123456789abcdef",
+                         "0123456789abcdeg", "01234567", "01234567x", "0123456", "012345678",
+                         "0123456789abcdefXZ", "0123456789abcdefXz!"});
+  EXPECT_EQ(Listed(*dict, "0123456789abcdefX"),
+            (V{"0123456789abcdefX", "0123456789abcdefXZ", "0123456789abcdefXz!"}));
+  EXPECT_EQ(Listed(*dict, "0123456789abcdefXZ"), (V{"0123456789abcdefXZ", "0123456789abcdefXz!"}));
+  EXPECT_EQ(Listed(*dict, "0123456789abcdefxz!"), (V{"0123456789abcdefXz!"}));
+  EXPECT_EQ(Listed(*dict, "0123456789abcdefY"), (V{"0123456789ABCDEFy"}));
+  EXPECT_EQ(Listed(*dict, "0123456789abcdef").size(), 5u);
+  EXPECT_EQ(Listed(*dict, "0123456789abcde").size(), 6u);
+  EXPECT_EQ(Listed(*dict, "0123456789abcdeg"), (V{"0123456789abcdeg"}));
+  EXPECT_EQ(Listed(*dict, "0123456789abcdeh"), V{});
+  EXPECT_EQ(Listed(*dict, "01234567").size(), 9u);
+  EXPECT_EQ(Listed(*dict, "012345678").size(), 7u);
+  EXPECT_EQ(Listed(*dict, "01234567x"), (V{"01234567x"}));
+  EXPECT_EQ(Listed(*dict, "0123456").size(), 10u);
+  EXPECT_EQ(Listed(*dict, std::string("0123456\0", 8)), V{}) << "a NUL is not the end of a key";
+  EXPECT_EQ(Listed(*dict, std::string("0123456789abcdef\0", 17)), V{});
+}
+
 TEST(PrefixMatching, CaseFoldingCoversLettersBeyondAscii) {
   auto dict = MakeWords({"École", "éclair", "ΣΟΦΊΑ", "Straße", "Москва", "\xE2\x84\xAA" "elvin"});
   EXPECT_EQ(Listed(*dict, "éCOL"), (V{"École"}));

@@ -38,6 +38,9 @@ TEST(TsvParsing, FirstBadLineStopsWithItsNumberAndReason) {
       {std::string("a\tb\nc\td\ne\tf\0g\n", 15), 3, "NUL"},
       {"a\tb\rc\td\n", 1, "carriage return"},
       {"\xEF\xBB\xBFno tab", 1, "no tab"},
+      // A second mark (two files joined) would become part of the headword, invisibly.
+      {"\xEF\xBB\xBF\xEF\xBB\xBF" "a\tb\n", 1, "byte order mark"},
+      {"a\tb\n\xEF\xBB\xBF" "c\td\n", 2, "byte order mark"},
   };
   for (const Case& c : cases) {
     const TsvParseResult r = ParseTsv(c.text);

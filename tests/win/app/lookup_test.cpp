@@ -6,6 +6,8 @@
 #include "LimitedWindow.h"
 #include "toolkit/Clipboard.h"
 
+#include "SpeechVoice.h"
+
 using namespace kelvara;
 using namespace kelvara::testing;
 
@@ -281,6 +283,55 @@ TEST(MainDialogs, AboutAndOptionsOpenModallyAndReturnWhenClosed) {
   MainWindowOn m;
   ExpectModalDialog(m, L"About Dictionary", m.form->Command2);
   ExpectModalDialog(m, L"Options", m.form->Command4);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Pronunciation -----------------------------------------------------------------------
+
+struct RecordingVoice : SpeechVoice {
+  std::vector<std::wstring>* spoken;
+  explicit RecordingVoice(std::vector<std::wstring>* s) : spoken(s) {}
+  HRESULT Speak(std::wstring_view text) override {
+    spoken->emplace_back(text);
+    return S_OK;
+  }
+};
+
+TEST(MainPronunciation, SpeaksTheFirstListedHeadwordWithANewVoiceEachClick) {
+  MainWindowOn m;
+  std::vector<std::wstring> spoken;
+  int voices = 0;
+  m.form->CreateVoice = [&] {
+    ++voices;
+    return VoiceCreation{std::make_shared<RecordingVoice>(&spoken), S_OK};
+  };
+  m.Type(L"ca");
+  m.form->Command3.Click();
+  EXPECT_EQ(spoken, std::vector<std::wstring>{L"cab"});  // not the typed "ca"
+  const auto first = m.form->Voice;
+  m.form->Command3.Click();
+  EXPECT_EQ(voices, 2);
+  EXPECT_NE(m.form->Voice, first);
+  // Nothing to speak: the button is disabled, so a click does nothing at all.
+  m.Type(L"zz");
+  m.form->Command3.Click();
+  EXPECT_EQ(voices, 2);
+  EXPECT_EQ(spoken.size(), 2u);
+}
+
+TEST(MainPronunciation, ASpeechServiceThatCannotSpeakIsExplainedInPersian) {
+  MainWindowOn m;
+  MsgBoxRecorder boxes;
+  m.form->CreateVoice = [] { return VoiceCreation{nullptr, REGDB_E_CLASSNOTREG}; };
+  m.Type(L"cat");
+  m.form->Command3.Click();
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_TRUE(boxes.boxes[0].style & MB_RTLREADING);
+  EXPECT_FALSE(boxes.boxes[0].text.empty());
+  EXPECT_TRUE(m.form->IsLoaded());
 }
 
 }  // namespace

@@ -178,7 +178,8 @@ TEST_F(FormsTest, MainWindowStylesCarryTheDesignedProperties) {
   // Left-to-right captions, so the colon stands at the left of the Persian word.
   for (const toolkit::Label* l : {&m.form.lblWord, &m.form.lblWords, &m.form.lblExp}) {
     EXPECT_FALSE(ExStyleOf(l->hWnd()) & WS_EX_RTLREADING);
-    EXPECT_NE(StyleOf(l->hWnd()) & SS_TYPEMASK, static_cast<LONG>(SS_RIGHT));
+    EXPECT_FALSE(l->RightToLeft());
+    EXPECT_FALSE(l->RightAligned());
   }
 
   EXPECT_FALSE(m.form.Command3.Enabled());
@@ -362,7 +363,8 @@ TEST_F(FormsTest, AboutDialogAsDesigned) {
   EXPECT_FALSE(a.Label2.Text().empty());
 
   for (const toolkit::Label* l : {&a.Label4, &a.Label2, &a.Label1}) {
-    EXPECT_EQ(StyleOf(l->hWnd()) & SS_TYPEMASK, static_cast<LONG>(SS_RIGHT));
+    EXPECT_TRUE(l->RightAligned());
+    EXPECT_TRUE(l->RightToLeft());
     EXPECT_TRUE(ExStyleOf(l->hWnd()) & WS_EX_RTLREADING);
     // Right-aligned captions keep their designed right edge (4100 twips).
     EXPECT_EQ(l->Left() + l->Width(), forms::Px(4100));
@@ -380,6 +382,10 @@ TEST_F(FormsTest, AboutDialogAsDesigned) {
   EXPECT_EQ(ClientRectOf(a.Command2).left, 96);
   EXPECT_EQ(a.Command1.Width(), 73);
   EXPECT_EQ(a.Command1.Height(), 27);
+  // The title and the credit stand beside the picture, not over it; the notice below it.
+  for (const toolkit::Label* l : {&a.Label4, &a.Label2})
+    EXPECT_GE(l->Left(), ClientRectOf(a.Image1).right) << l->Top();
+  EXPECT_GE(a.Label1.Top(), ClientRectOf(a.Image1).bottom);
   EXPECT_EQ(ClientRectOf(a.Image1).left, 16);
   EXPECT_EQ(ClientRectOf(a.Image1).top, 6);
   EXPECT_EQ(a.Image1.Width(), 55);

@@ -58,6 +58,61 @@ TEST_F(ControlsTest, SelfSizingLabelsTakeTheSizeOfTheirText) {
   EXPECT_GE(wrapping.Height(), 2 * extent.cy);
 }
 
+// What a label shows, read back from the screen.
+std::vector<COLORREF> Pixels(HWND w, int width, int height) {
+  std::vector<COLORREF> px;
+  HDC dc = GetDC(w);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) px.push_back(GetPixel(dc, x, y));
+  ReleaseDC(w, dc);
+  return px;
+}
+
+// The same text drawn with right-to-left reading order, as a reference.
+std::vector<COLORREF> RightToLeftReference(HFONT font, const std::wstring& text, int width,
+                                           int height) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ oldBmp = SelectObject(dc, bmp);
+  RECT r{0, 0, width, height};
+  FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+            DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX | DT_RTLREADING);
+  std::vector<COLORREF> px;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) px.push_back(GetPixel(dc, x, y));
+  SelectObject(dc, oldFont);
+  SelectObject(dc, oldBmp);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  return px;
+}
+
+TEST_F(ControlsTest, RightToLeftLabelsPutEdgePunctuationWhereAPersianReaderExpectsIt) {
+  TestForm form;
+  toolkit::Label label;
+  // A colon between two Persian runs and a full stop at the end: only right-to-left reading
+  // order puts the first run at the right and the full stop at the left.
+  const std::wstring text = L"\u0637\u0631\u0627\u062D\u06CC: \u06AF\u0631\u0648\u0647 1.0.";
+  form.build = [&](TestForm& f, HWND owner) {
+    return f.CreateFormWindow(TestForm::Args(), owner) &&
+           label.Create(f, {.left = 10, .top = 10, .width = 200, .height = 16, .text = text,
+                            .style = SS_RIGHT, .exStyle = WS_EX_RTLREADING},
+                        false, false);
+  };
+  ASSERT_TRUE(form.Show());
+  UpdateWindow(form.hWnd());
+  PumpFor(30);
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(label.hWnd(), WM_GETFONT, 0, 0));
+  EXPECT_EQ(Pixels(label.hWnd(), 200, 16), RightToLeftReference(font, text, 200, 16));
+  EXPECT_EQ(label.Text(), text);  // the caption itself is not changed
+}
+
 TEST_F(ControlsTest, VirtualListAsksOnlyForTheEntriesItDraws) {
   TestForm form;
   toolkit::ListBox list;
@@ -80,6 +135,11 @@ TEST_F(ControlsTest, VirtualListAsksOnlyForTheEntriesItDraws) {
   const size_t visible = static_cast<size_t>(100 / list.ItemHeight()) + 1;
   EXPECT_LE(asked.size(), visible);
   EXPECT_LE(*asked.rbegin(), visible);
+  // The same number of entries may stand for other texts: they are drawn again.
+  asked.clear();
+  list.SetCount(300000);
+  UpdateWindow(list.hWnd());
+  EXPECT_FALSE(asked.empty());
   // Replacing the entries clears the selection.
   list.SetListIndex(5);
   EXPECT_EQ(list.ListIndex(), 5);

@@ -1,0 +1,69 @@
+// Any bytes as the decrypted table of an authentic file (sealed here with the real password):
+// the part of the reader that authentication alone cannot protect. The input's first byte splits
+// it into the table and a word to look up.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "lookup/Crypto.h"
+#include "lookup/Dictionary.h"
+#include "lookup/DictionaryWriter.h"
+#include "lookup/Format.h"
+#include "lookup/SearchWords.h"
+
+namespace {
+
+using namespace kelvara;
+
+struct Sealer {
+  std::vector<std::uint8_t> header;
+  crypto::Key key{};
+  Sealer() {
+    WriteOptions options;
+    options.kdfIterations = format::kMinIterations;
+    header = EncodeDictionary({}, options).bytes;
+    header.resize(format::kHeaderSize);
+    format::KeyCheck check;
+    format::DeriveFileKey(kDictionaryPassword, std::span(header).subspan(format::kOffSalt, format::kSaltSize),
+                          format::kMinIterations, key, check);
+  }
+  std::vector<std::uint8_t> Seal(std::span<const std::uint8_t> payload) const {
+    std::vector<std::uint8_t> file = header;
+    format::StoreU64(&file[format::kOffPayloadSize], payload.size());
+    format::StoreU32(&file[format::kOffHeaderCrc], format::Crc32(std::span(file).first(format::kOffHeaderCrc)));
+    file.resize(format::kHeaderSize + payload.size() + format::kTagSize);
+    const std::span<std::uint8_t> all(file);
+    crypto::AesGcmSeal(key, all.subspan(format::kOffNonce, crypto::kNonceSize), all.first(format::kHeaderSize),
+                       payload, all.subspan(format::kHeaderSize, payload.size()),
+                       all.subspan(format::kHeaderSize + payload.size()).first<format::kTagSize>());
+    return file;
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const Sealer sealer;
+  if (size == 0) return 0;
+  const std::size_t wordSize = std::min<std::size_t>(data[0] % 16, size - 1);
+  const std::string_view word(reinterpret_cast<const char*>(data + 1), wordSize);
+  const std::span<const std::uint8_t> table(data + 1 + wordSize, size - 1 - wordSize);
+
+  const OpenResult opened = Dictionary::FromBytes(sealer.Seal(table));
+  if (!opened.dict) {
+    if (opened.error == DictError::None) __builtin_trap();
+    return 0;
+  }
+  const Dictionary& dict = *opened.dict;
+  const SearchResult result = SearchWords(dict, word);
+  for (std::size_t i = 0; i < result.matches.size(); ++i) {
+    if (result.matches.Headword(i) != dict.English(result.matches.Row(i))) __builtin_trap();
+    (void)result.matches.Meaning(i);
+  }
+  for (std::size_t row = 0; row < dict.size(); ++row) {
+    for (std::size_t c = 0; c < dict.ColumnCount(); ++c) (void)dict.Cell(row, c);
+  }
+  return 0;
+}
