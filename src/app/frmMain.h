@@ -11,6 +11,7 @@
 #include "cSystray.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
+#include "services/ClipboardReader.h"
 // Through src/app, which every user of the main window sees (src/services too).
 #include "speech/SpeechVoice.h"
 #include "toolkit/Control.h"
@@ -144,6 +145,7 @@ class frmMain : public toolkit::Form {
   static LRESULT CALLBACK ServicesProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR refData);
   bool restoreRequested_ = false;
+  ClipboardReader clipboardReader_;
   friend class ServicesTestAccess;
 
   void WireHandlers();
