@@ -1,0 +1,148 @@
+#include "UiProfile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "BenchStats.h"
+#include "Idle.h"
+#include "ProcessCpu.h"
+#include "lookup/SearchWords.h"
+#include "toolkit/Utf.h"
+
+namespace kelvara::bench {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path ProgramFolder() {
+  std::wstring path(MAX_PATH * 4, L'\0');
+  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return fs::path(path).parent_path();
+}
+
+// Runs `step` n times; prints the median wall time and the mean CPU time of this process.
+template <typename Step>
+void ProfileStep(const char* name, int n, Step&& step) {
+  std::vector<double> wall;
+  const double cpu0 = ProcessCpuMs();
+  for (int i = 0; i < n; ++i) {
+    const auto start = Clock::now();
+    step(i);
+    wall.push_back(MillisSince(start));
+  }
+  const double cpu = (ProcessCpuMs() - cpu0) / n;
+  const Summary s = Summarize(wall);
+  std::printf("%-44s %5d | %9.3f %9.3f | %9.3f\n", name, n, s.median, s.p99, cpu);
+}
+
+}  // namespace
+
+void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const fs::path& dataFolder,
+             wchar_t worst, int n) {
+  const std::wstring letter(1, worst);
+  const std::string letterUtf8(1, static_cast<char>(worst));
+  const std::wstring word = toolkit::Utf8ToWide(dict.English(0));
+  const std::wstring other = toolkit::Utf8ToWide(dict.English(1));
+  const SearchResult big = SearchWords(dict, letterUtf8);
+  const std::wstring meanings[2] = {toolkit::Utf8ToWide(dict.Meaning(0)), toolkit::Utf8ToWide(dict.Meaning(1))};
+  std::printf("\n%-44s %5s | %9s %9s | %9s\n", "step (ms)", "n", "wall med", "p99", "cpu mean");
+  ProfileStep("engine: SearchWords, worst letter", n, [&](int) { (void)SearchWords(dict, letterUtf8); });
+  ProfileStep("engine: SearchWords, whole word", n,
+              [&](int) { (void)SearchWords(dict, toolkit::WideToUtf8(word)); });
+  ProfileStep("main list: SetCount, 1 <-> worst letter", n,
+              [&](int i) { form.lstWords.SetCount(i % 2 ? 1 : big.matches.size()); });
+  ProfileStep("main list: SetCount + drawing", n, [&](int i) {
+    form.lstWords.SetCount(i % 2 ? 1 : big.matches.size());
+    PumpUntilIdle(form.hWnd());
+  });
+  const SearchResult one = SearchWords(dict, toolkit::WideToUtf8(word));
+  ProfileStep("plain list: refill, 1 <-> worst letter", n,
+              [&](int i) { plain.FillList(i % 2 ? one.matches : big.matches); });
+  ProfileStep("plain list: refill + drawing", n, [&](int i) {
+    plain.FillList(i % 2 ? one.matches : big.matches);
+    PumpUntilIdle(plain.hWnd());
+  });
+  const SearchResult second = SearchWords(dict, toolkit::WideToUtf8(other));
+  ProfileStep("main list: SetCount 1 <-> 1 + drawing", n, [&](int) {
+    form.lstWords.SetCount(1);
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStep("plain list: refill 1 <-> 1 + drawing", n, [&](int i) {
+    plain.FillList(i % 2 ? one.matches : second.matches);
+    PumpUntilIdle(plain.hWnd());
+  });
+  {
+    // The word box's own part of an assignment, without the lookup behind it.
+    auto handler = std::move(form.txtWord.onChange);
+    form.txtWord.onChange = nullptr;
+    ProfileStep("word box: SetText, no handler", n, [&](int i) { form.txtWord.SetText(i % 2 ? word : other); });
+    ProfileStep("word box: SetText, no handler + drawing", n, [&](int i) {
+      form.txtWord.SetText(i % 2 ? word : other);
+      PumpUntilIdle(form.hWnd());
+    });
+    form.txtWord.onChange = std::move(handler);
+  }
+  ProfileStep("main list: raw LB_SETCOUNT, 1 <-> worst letter", n, [&](int i) {
+    SendMessageW(form.lstWords.hWnd(), LB_SETCOUNT, i % 2 ? 1 : big.matches.size(), 0);
+  });
+  ProfileStep("main list: WM_SETREDRAW off and on", n, [&](int) {
+    SendMessageW(form.lstWords.hWnd(), WM_SETREDRAW, FALSE, 0);
+    SendMessageW(form.lstWords.hWnd(), WM_SETREDRAW, TRUE, 0);
+  });
+  ProfileStep("meaning box: raw SetWindowTextW", n,
+              [&](int i) { SetWindowTextW(form.txtExp.hWnd(), meanings[i % 2].c_str()); });
+  ProfileStep("meaning box: EM_SETSEL + EM_SCROLLCARET", n, [&](int) {
+    SendMessageW(form.txtExp.hWnd(), EM_SETSEL, 0, 0);
+    SendMessageW(form.txtExp.hWnd(), EM_SCROLLCARET, 0, 0);
+  });
+  ProfileStep("word box: Text()", n, [&](int) { (void)form.txtWord.Text(); });
+  ProfileStep("button: SetEnabled(true), no change", n, [&](int) { form.Command3.SetEnabled(true); });
+  ProfileStep("meaning box: SetText", n, [&](int i) { form.txtExp.SetText(meanings[i % 2]); });
+  ProfileStep("meaning box: SetText + drawing", n, [&](int i) {
+    form.txtExp.SetText(meanings[i % 2]);
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStep("pump with nothing to do", n, [&](int) { PumpUntilIdle(form.hWnd()); });
+  // A whole main window again in this warm process: made, loaded, shown and drawn.
+  for (const auto& [name, folder] : {std::pair{"new main window, this Data.db", dataFolder},
+                                     std::pair{"new main window, bundled Data.db", ProgramFolder()}}) {
+    if (!fs::exists(folder / L"Data.db")) continue;
+    ProfileStep(name, std::max(n / 4, 5), [&, f = folder](int) {
+      frmMain fresh(frmMain::Startup{L"", {f}});
+      fresh.Show();
+      PumpUntilIdle(fresh.hWnd());
+    });
+  }
+  ProfileStep("main window: whole word <-> whole word", n,
+              [&](int i) { form.txtWord.SetText(i % 2 ? word : other); });
+  ProfileStep("  + drawing", n, [&](int i) {
+    form.txtWord.SetText(i % 2 ? word : other);
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStep("main window: worst letter <-> whole word", n,
+              [&](int i) { form.txtWord.SetText(i % 2 ? word : letter); });
+  ProfileStep("  + drawing", n, [&](int i) {
+    form.txtWord.SetText(i % 2 ? word : letter);
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStep("plain window: whole word <-> whole word", n,
+              [&](int i) { plain.Lookup(dict, i % 2 ? word : other); });
+  ProfileStep("  + drawing", n, [&](int i) {
+    plain.Lookup(dict, i % 2 ? word : other);
+    PumpUntilIdle(plain.hWnd());
+  });
+  ProfileStep("plain window: worst letter <-> whole word", n,
+              [&](int i) { plain.Lookup(dict, i % 2 ? word : letter); });
+  ProfileStep("  + drawing", n, [&](int i) {
+    plain.Lookup(dict, i % 2 ? word : letter);
+    PumpUntilIdle(plain.hWnd());
+  });
+}
+
+}  // namespace kelvara::bench
