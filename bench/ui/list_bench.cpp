@@ -71,7 +71,7 @@ int wmain(int argc, wchar_t** argv) {
   const int runs = 9;
   wchar_t tmp[MAX_PATH];
   GetTempPathW(MAX_PATH, tmp);
-  const std::filesystem::path folder = std::filesystem::path(tmp) / L"kelvara-ui-bench";
+  const std::filesystem::path folder = std::filesystem::path(tmp) / L"kelvara-keystroke-bench";
   std::filesystem::create_directories(folder);
   WriteOptions options;
   options.kdfIterations = 1000;
