@@ -33,6 +33,7 @@ SAVE = "ذخيره"
 CANCEL = "انصراف"
 OK = "تاييد"
 CONTACT_US = "تماس با ما"
+TRAY_TIP = "واژه نامه کلوارا"
 
 SOURCE_ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 
@@ -74,6 +75,11 @@ def delete_entry():
 
 def windows_path(path):
     done = subprocess.run(["winepath", "-w", path], capture_output=True, timeout=60)
+    return done.stdout.decode("utf-8").strip()
+
+
+def unix_path(path):
+    done = subprocess.run(["winepath", "-u", path], capture_output=True, timeout=60)
     return done.stdout.decode("utf-8").strip()
 
 
@@ -221,6 +227,41 @@ def case_options_stale_entry(d, opts):
         delete_entry()
 
 
+def case_options_start_from_entry(d, opts):
+    """The saved entry's command starts the program hidden in the tray, with one icon."""
+    delete_entry()
+    p = start_main(d)
+    try:
+        open_dialog(d, OPTIONS_BUTTON, OPTIONS)
+        d.click_control(control(d.state(OPTIONS), "Button", text=START_UP_BOX))
+        d.wait_for("the box to be checked", lambda: checked(d))
+        d.click_control(dialog_button(d, OPTIONS, SAVE))
+        d.wait_no_window(OPTIONS)
+    finally:
+        p.end()
+    e2e.wait_wine_idle()
+    stored = stored_entry()
+    # What Windows runs at log-on: the quoted program path, then the arguments.
+    match = re.fullmatch(r'"([^"]+)" (.*)', stored or "")
+    expect(match is not None, "not a quoted path with arguments: %r", stored)
+    program, arguments = match.group(1), match.group(2)
+    expect(arguments == "-t", "the program would be started with %r", arguments)
+    # Started from the system folder, as at log-on: the dictionary is found beside the program.
+    system32 = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "system32")
+    p = Program(d, unix_path(program), [arguments], cwd=system32, title=MAIN)
+    try:
+        d.wait_window(MAIN, visible=False)
+        s = d.wait_for("the tray icon", lambda: TRAY_TIP in d.tray_tips() and d.state(MAIN))
+        expect(not s["visible"], "the main window is shown")
+        expect(s["minimized"], "the main window is not minimised")
+        tips = d.tray_tips()
+        expect(tips.count(TRAY_TIP) == 1, "tray icons seen: %r", tips)
+        d.screenshot("started-in-tray")
+    finally:
+        p.end()
+        delete_entry()
+
+
 # ---------------------------------------------------------------------------------------------
 # About
 
@@ -313,6 +354,46 @@ def case_about_contact_us(d, opts):
             except OSError:
                 pass
         os.rmdir(record_dir)
+
+
+def click_tray_menu_entry(d, index, entries=3, separators=1):
+    """Opens the tray icon's menu with a right click and clicks its index-th entry (from 0).
+
+    Under Wine the menu of a window in the tray gets no keys, so the entry is clicked where it
+    lies: the menu's own frame (3 px), text entries of one height and thin separators (6 px),
+    as Wine draws them; the middle of an 18 px entry leaves room for a few pixels of error.
+    """
+    x, y = d.tray_icon_point(TRAY_TIP)
+    d.click(x, y, button=3)
+    menu = d.wait_for("the tray menu", lambda: [w for w in d.probe("windows")
+                                                if w["class"] == "#32768" and w["visible"]])[0]
+    d.screenshot("tray-menu")
+    r = menu["rect"]
+    entry = (r["height"] - 2 * 3 - 6 * separators) / entries
+    d.click(r["left"] + r["width"] // 2, int(r["top"] + 3 + entry * (index + 0.5)))
+
+
+def case_about_from_tray_menu(d, opts):
+    """About from the tray menu while the window is in the tray: OK leaves it in the tray."""
+    p = start_main(d)
+    try:
+        d.click_control(word_box(d.state(MAIN)))
+        d.key("Escape")
+        d.wait_for("the window to go to the tray", lambda: not d.state(MAIN)["visible"])
+        # The entries: the word-hunter sub-menu, About, a separator, Close.
+        click_tray_menu_entry(d, 1)
+        s = d.wait_window(ABOUT)
+        expect(s["visible"], "the About dialog is not shown")
+        d.screenshot("about-from-tray")
+        d.click_control(control(s, "Button", text=OK))
+        d.wait_no_window(ABOUT)
+        main = d.state(MAIN)
+        expect(not main["visible"] and main["minimized"], "the window left the tray: %r",
+               {k: main[k] for k in ("visible", "minimized")})
+        tips = d.tray_tips()
+        expect(tips.count(TRAY_TIP) == 1, "tray icons seen: %r", tips)
+    finally:
+        p.end()
 
 
 # ---------------------------------------------------------------------------------------------
