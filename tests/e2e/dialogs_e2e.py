@@ -196,7 +196,7 @@ def case_options_cancel_esc_close(d, opts):
                 elif way == "escape":
                     d.key("Escape")
                 else:
-                    point = d.probe("close-button", OPTIONS)
+                    point = d.probe("caption-button", OPTIONS, "close")
                     expect(point["hit"], "no close button: %r", point)
                     d.click(point["x"], point["y"])
                 d.wait_no_window(OPTIONS)

@@ -352,7 +352,7 @@ def case_tray_minimise_and_start_switch(d, opts):
     with start_shown(d, opts) as k:
         s = d.state(MAIN_WINDOW)
         r = s["rect"]
-        close = d.probe("close-button", MAIN_WINDOW)
+        close = d.probe("caption-button", MAIN_WINDOW, "close")
         d.click(close["x"] - 36, close["y"])  # the minimise button, two buttons left of close
         wait_state(d, "the window in the tray", in_tray)
         expect(d.tray_tips() == [TRAY_TIP], "tray tips %r", d.tray_tips())
