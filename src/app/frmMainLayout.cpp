@@ -59,6 +59,9 @@ void frmMain::Form_Resize() {
   }
   ControlsTarget target(*this);
   LayOutMainWindow(target);
+  // A caption can land where the meaning box was a moment ago (maximising moves it down over
+  // the box's old place); have every control paint itself again in its new place.
+  RedrawWindow(hWnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 }  // namespace kelvara
