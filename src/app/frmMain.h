@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "SpeechVoice.h"
 #include "cSystray.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
-#include "SpeechVoice.h"
+#include "services/ClipboardReader.h"
+// Through src/app, which every user of the main window sees (src/services too).
+#include "speech/SpeechVoice.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
 #include "toolkit/Menu.h"
@@ -144,6 +145,7 @@ class frmMain : public toolkit::Form {
   static LRESULT CALLBACK ServicesProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR refData);
   bool restoreRequested_ = false;
+  ClipboardReader clipboardReader_;
   friend class ServicesTestAccess;
 
   void WireHandlers();

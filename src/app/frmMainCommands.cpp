@@ -26,7 +26,7 @@ void frmMain::Command3_Click() {
   const PronounceResult result = Pronounce(Voice, txtExp.Text(), firstListed, CreateVoice);
   // No speech service, or one that cannot speak: say so, and go on.
   if (const std::wstring failure = PronounceFailureText(result); !failure.empty())
-    toolkit::MsgBoxRtl(hWnd(), failure, settings::kMessageTitle, MB_OK | MB_ICONWARNING);
+    toolkit::MsgBoxRtl(hWnd(), failure, kProductTitle, MB_OK | MB_ICONWARNING);
 }
 
 void frmMain::Command4_Click() { ShowSettingsDialog(); }

@@ -30,7 +30,7 @@ struct ControlDesign {
   std::wstring_view caption{};
   TwipsRect twips{};
   int tabIndex = -1;  // -1: no place in the tab order
-  std::optional<toolkit::FontSpec> font{};  // none: the window's font
+  std::optional<toolkit::FontDesc> font{};  // none: the window's font
   std::optional<COLORREF> foreColor{};
   bool enabled = true;
   bool multiLine = false;
@@ -78,7 +78,7 @@ struct FormDesign {
   toolkit::ScaleUnit scale = toolkit::ScaleUnit::Pixels;
   toolkit::StartPosition start = toolkit::StartPosition::CenterScreen;
   bool keyPreview = false;
-  toolkit::FontSpec font{};
+  toolkit::FontDesc font{};
   std::span<const ControlDesign> controls{};  // in stored order
   std::span<const LineDesign> lines{};
   std::span<const TimerDesign> timers{};
@@ -88,7 +88,7 @@ struct FormDesign {
 };
 
 // The fonts of the designs.
-inline constexpr toolkit::FontSpec kWindowFont{L"Tahoma", 8.25f, FW_NORMAL, ARABIC_CHARSET};
+inline constexpr toolkit::FontDesc kWindowFont{L"Tahoma", 8.25f, FW_NORMAL, ARABIC_CHARSET};
 
 const FormDesign& frmMainDesign();
 const FormDesign& frmSettingsDesign();

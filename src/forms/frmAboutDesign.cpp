@@ -4,7 +4,7 @@
 namespace kelvara::forms {
 
 namespace {
-constexpr toolkit::FontSpec kTitleFont{L"Tahoma", 8.25f, FW_BOLD, ARABIC_CHARSET};
+constexpr toolkit::FontDesc kTitleFont{L"Tahoma", 8.25f, FW_BOLD, ARABIC_CHARSET};
 
 constexpr ControlDesign kControls[] = {
     {.kind = ControlKind::Picture, .name = "Image1", .twips = {240, 90, 825, 825},

@@ -5,8 +5,8 @@
 namespace kelvara::forms {
 
 namespace {
-constexpr toolkit::FontSpec kWordFont{L"Tahoma", 8.25f, FW_NORMAL, ANSI_CHARSET};
-constexpr toolkit::FontSpec kListFont{L"Verdana", 8.25f, FW_NORMAL, ANSI_CHARSET};
+constexpr toolkit::FontDesc kWordFont{L"Tahoma", 8.25f, FW_NORMAL, ANSI_CHARSET};
+constexpr toolkit::FontDesc kListFont{L"Verdana", 8.25f, FW_NORMAL, ANSI_CHARSET};
 
 constexpr ControlDesign kControls[] = {
     {.kind = ControlKind::TextBox, .name = "txtWord", .twips = {180, 345, 3600, 285},

@@ -164,7 +164,6 @@ std::string DictionaryLoader::BuildIndex(Dictionary& dict) {
   dict.foldedEnds_.resize(rows);
   std::vector<std::uint64_t> heads(rows);
   dict.secondHeads_.resize(rows);
-  std::string_view previous;
   std::size_t previousBegin = 0;
   for (std::size_t i = 0; i < rows; ++i) {
     const std::uint32_t row = dict.sorted_[i];
@@ -180,8 +179,8 @@ std::string DictionaryLoader::BuildIndex(Dictionary& dict) {
     const std::string_view key(dict.folded_.data() + begin, dict.folded_.size() - begin);
     heads[i] = HeadOf(key);
     dict.secondHeads_[i] = key.size() > 8 ? HeadOf(key.substr(8)) : 0;
-    previous = std::string_view(dict.folded_.data() + previousBegin, begin - previousBegin);
     if (i > 0) {
+      const std::string_view previous(dict.folded_.data() + previousBegin, begin - previousBegin);
       const int order = previous.compare(key);
       if (order > 0 || (order == 0 && dict.sorted_[i - 1] > row)) {
         return "its index is out of order at row " + std::to_string(row + 1);

@@ -17,9 +17,12 @@ namespace kelvara {
 // One row of the table Words: column 0 the headword, column 1 the meaning, then any others.
 using WordRow = std::vector<std::string>;
 
+// The key derivation's cost for new files: a few milliseconds, paid once at start-up.
+inline constexpr std::uint32_t kDefaultKdfIterations = 10000;
+
 struct WriteOptions {
   std::string password{kDictionaryPassword};
-  std::uint32_t kdfIterations = 10000;
+  std::uint32_t kdfIterations = kDefaultKdfIterations;
   // Fixed salt and nonce make the output reproducible (tests); normally both are random.
   std::optional<std::vector<std::uint8_t>> saltAndNonce;  // 16 + 12 bytes
 };

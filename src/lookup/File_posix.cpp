@@ -104,10 +104,14 @@ std::string ReplaceFileContents(const std::filesystem::path& target,
   std::string temp = target.string() + ".XXXXXX";
   Fd fd(::mkstemp(temp.data()));
   if (fd.get() < 0) return "Cannot create a temporary file beside " + name + ": " + std::strerror(errno) + ".";
-  const bool written = WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 &&
-                       ::fchmod(fd.get(), 0644) == 0;
-  const int writeError = errno;
-  if (!written || ::close(fd.release()) != 0) {
+  bool written = WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 &&
+                 ::fchmod(fd.get(), 0644) == 0;
+  int writeError = written ? 0 : errno;
+  if (::close(fd.release()) != 0 && written) {
+    written = false;
+    writeError = errno;
+  }
+  if (!written) {
     ::unlink(temp.c_str());
     return "Cannot write " + temp + ": " + std::strerror(writeError) + ".";
   }

@@ -34,8 +34,7 @@ inline constexpr std::size_t kSaltSize = 16;
 inline constexpr std::size_t kKeyCheckSize = 16;
 inline constexpr std::size_t kTagSize = 16;
 
-// The key derivation's cost. Bounded on reading so that a forged header cannot stall opening.
-inline constexpr std::uint32_t kDefaultIterations = 10000;
+// The key derivation's cost, bounded on reading so that a forged header cannot stall opening.
 inline constexpr std::uint32_t kMinIterations = 1000;
 inline constexpr std::uint32_t kMaxIterations = 1000000;
 

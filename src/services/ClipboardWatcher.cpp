@@ -3,7 +3,10 @@
 // selected in the shown window. It runs on the clipboard timer, before the hotkey check.
 //
 // The timer asks for 2 ms; the platform raises that to its smallest interval (10 ms), so the
-// clipboard is read about every 110 ms and the hotkey is looked for on every tick.
+// clipboard is looked at about every 110 ms and the hotkey is looked for on every tick. The
+// text is fetched by a reader thread, and only when the clipboard has changed; a tick waits
+// for it a little, so a small text is acted on in the same tick and a huge one, which the
+// platform may take seconds to hand over, on a later read tick.
 #include "frmMain.h"
 
 #include "toolkit/Clipboard.h"
@@ -14,11 +17,24 @@ namespace {
 constexpr std::int16_t kTicksPerRead = 11;
 constexpr DWORD kBalloonIconOfTheTray = 4;  // NIIF_USER: the balloon shows the tray icon
 constexpr LONG kBalloonMs = 5000;
+// The most of a copied text that goes into the word box: a text box's classic limit, far
+// beyond any headword or paragraph. A whole document copied elsewhere would keep the window
+// busy for seconds while the box lays its line out; it is looked up by its beginning.
+constexpr std::size_t kLongestWord = 32767;
+
+std::wstring_view WordPart(const std::wstring& copied) {
+  if (copied.size() <= kLongestWord) return copied;
+  std::size_t length = kLongestWord;
+  // Never between the two halves of a surrogate pair.
+  if ((copied[length - 1] & 0xFC00) == 0xD800) --length;
+  return std::wstring_view(copied).substr(0, length);
+}
 }  // namespace
 
 void frmMain::TakeClipboardAsSeen() {
   // Emptying the clipboard would destroy what the user copied before the program ran; taking
   // that text as already acted on keeps it from being picked up just the same.
+  clipboardReader_.SkipCurrent();
   LastClipText = toolkit::Clipboard::GetText();
 }
 
@@ -36,11 +52,13 @@ void frmMain::CheckClipboard() {
   // From here on a failure ends the check silently, keeping TickCount and LastClipText as they
   // are; the hotkey check of the same tick runs all the same.
   try {
-    const std::wstring copied = toolkit::Clipboard::GetText();
+    const std::optional<std::wstring> read = clipboardReader_.Poll();
+    if (!read) return;
+    const std::wstring& copied = *read;
     const toolkit::WindowState state = GetWindowState();
     if (copied.empty() || copied == LastClipText) return;
     LastClipText = copied;
-    txtWord.SetText(copied);  // runs the lookup before it returns
+    txtWord.SetText(WordPart(copied));  // runs the lookup before it returns
 
     if (state == toolkit::WindowState::Minimized && ShowBalloon) {
       // In the tray with balloons on: the word and its meaning over the tray icon; the window

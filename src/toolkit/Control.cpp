@@ -123,7 +123,8 @@ void Control::Move(int left, std::optional<int> top, std::optional<int> width,
 
 bool Control::Enabled() const { return hwnd_ && IsWindowEnabled(hwnd_); }
 void Control::SetEnabled(bool enabled) {
-  if (hwnd_) EnableWindow(hwnd_, enabled ? TRUE : FALSE);
+  // Every keystroke sets the pronunciation button's state: only a change goes to the system.
+  if (hwnd_ && Enabled() != enabled) EnableWindow(hwnd_, enabled ? TRUE : FALSE);
 }
 bool Control::Visible() const { return hwnd_ && (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE); }
 void Control::SetVisible(bool visible) {
@@ -261,10 +262,10 @@ bool ListBox::Create(Form& parent, const ControlArgs& args) {
 
 bool ListBox::SetCount(size_t count) {
   if (!hWnd()) return false;
-  SendMessageW(hWnd(), WM_SETREDRAW, FALSE, 0);
   const LRESULT r = SendMessageW(hWnd(), LB_SETCOUNT, count, 0);
-  SendMessageW(hWnd(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-  SendMessageW(hWnd(), WM_SETREDRAW, TRUE, 0);
+  if (SendMessageW(hWnd(), LB_GETCURSEL, 0, 0) != LB_ERR)
+    SendMessageW(hWnd(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  // The same number of entries may now stand for other headwords: draw them again.
   InvalidateRect(hWnd(), nullptr, TRUE);
   return r != LB_ERR && r != LB_ERRSPACE;
 }

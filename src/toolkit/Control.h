@@ -19,7 +19,7 @@ class Form;
 struct ControlArgs {
   int left = 0, top = 0, width = 0, height = 0;
   std::wstring_view text{};
-  const FontSpec* font = nullptr;  // null: the form's own font
+  const FontDesc* font = nullptr;  // null: the form's own font
   DWORD style = 0;                 // added to the kind's own styles
   DWORD exStyle = 0;
   bool tabStop = true;

@@ -9,17 +9,17 @@ int FontPixelHeight(float points) {
   return static_cast<int>(std::lround(points * kDesignDpi / 72.0f));
 }
 
-LOGFONTW ToLogFont(const FontSpec& spec) {
+LOGFONTW ToLogFont(const FontDesc& desc) {
   LOGFONTW lf{};
-  lf.lfHeight = -FontPixelHeight(spec.points);  // negative: character height, not cell height
-  lf.lfWeight = spec.weight;
-  lf.lfCharSet = spec.charset;
+  lf.lfHeight = -FontPixelHeight(desc.points);  // negative: character height, not cell height
+  lf.lfWeight = desc.weight;
+  lf.lfCharSet = desc.charset;
   lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
   lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   lf.lfQuality = DEFAULT_QUALITY;
   lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-  const size_t n = spec.face.size() < LF_FACESIZE - 1 ? spec.face.size() : LF_FACESIZE - 1;
-  wmemcpy(lf.lfFaceName, spec.face.data(), n);
+  const size_t n = desc.face.size() < LF_FACESIZE - 1 ? desc.face.size() : LF_FACESIZE - 1;
+  wmemcpy(lf.lfFaceName, desc.face.data(), n);
   lf.lfFaceName[n] = L'\0';
   return lf;
 }

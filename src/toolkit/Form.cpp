@@ -11,8 +11,8 @@
 namespace kelvara::toolkit {
 
 struct Form::CachedFont {
-  std::wstring face;  // owns the text the spec's view points at
-  FontSpec spec;
+  std::wstring face;  // owns the text the description's view points at
+  FontDesc desc;
   UniqueHfont font;
 };
 
@@ -109,14 +109,14 @@ void Form::DestroyQuietly() {
   quietDestroy_ = false;
 }
 
-HFONT Form::FontFor(const FontSpec& spec) {
+HFONT Form::FontFor(const FontDesc& desc) {
   for (const auto& f : fonts_)
-    if (f->spec == spec) return f->font.get();
+    if (f->desc == desc) return f->font.get();
   auto cached = std::make_unique<CachedFont>();
-  cached->face = std::wstring(spec.face);
-  cached->spec = spec;
-  cached->spec.face = cached->face;
-  const LOGFONTW lf = ToLogFont(cached->spec);
+  cached->face = std::wstring(desc.face);
+  cached->desc = desc;
+  cached->desc.face = cached->face;
+  const LOGFONTW lf = ToLogFont(cached->desc);
   cached->font.reset(CreateFontIndirectW(&lf));
   HFONT font = cached->font.get();
   fonts_.push_back(std::move(cached));
@@ -129,7 +129,7 @@ bool Form::CreateFormWindow(const FormArgs& args, HWND owner) {
   keyPreview_ = args.keyPreview;
   font_ = args.font;
   FontFor(font_);  // keeps a copy of the face text; font_ then views the cached copy
-  font_ = fonts_.back()->spec;
+  font_ = fonts_.back()->desc;
 
   RECT r{0, 0, args.clientWidth, args.clientHeight};
   AdjustWindowRectEx(&r, args.style, FALSE, args.exStyle);

@@ -35,7 +35,7 @@ struct FormArgs {
   StartPosition start = StartPosition::CenterScreen;
   ScaleUnit scale = ScaleUnit::Pixels;
   bool keyPreview = false;
-  FontSpec font;
+  FontDesc font;
 };
 
 // A line drawn on the form's background (the designs' line shapes).
@@ -45,7 +45,7 @@ struct LineShape {
   int width = 1;
 };
 
-// VB-style modifier bits handed to the key-down handler.
+// Modifier bits handed to the key-down handler.
 enum KeyShift : int { kShiftMask = 1, kCtrlMask = 2, kAltMask = 4 };
 
 class Form {
@@ -93,7 +93,7 @@ class Form {
   void PopupMenu(const Menu& menu);
 
   // The form's controls use these; fonts live as long as the form object.
-  HFONT FontFor(const FontSpec& spec);
+  HFONT FontFor(const FontDesc& desc);
   HFONT DefaultFont() { return FontFor(font_); }
   int NextControlId() { return nextControlId_++; }
   void AddLine(const LineShape& line) { lines_.push_back(line); }
@@ -148,7 +148,7 @@ class Form {
 
   HWND hwnd_ = nullptr;
   ScaleUnit scale_ = ScaleUnit::Pixels;
-  FontSpec font_;
+  FontDesc font_;
   bool keyPreview_ = false;
   bool built_ = false;      // controls exist: the resize handler may run
   bool shownOnce_ = false;  // the first show lays the form out

@@ -35,13 +35,18 @@ class Failure(Exception):
     """A case's expectation that did not hold; the message says what was seen."""
 
 
+class Fatal(Failure):
+    """A failure that no amount of waiting can mend (the program has ended)."""
+
+
 # ---------------------------------------------------------------------------------------------
 # The desktop: input, probe, screenshots
 
 
 class Desktop:
-    def __init__(self, bin_dir, artifacts, case):
-        self.bin_dir = bin_dir
+    def __init__(self, bin_dir, artifacts, case, data=None):
+        self.bin_dir = os.path.abspath(bin_dir)
+        self.data = os.path.abspath(data) if data else None
         self.artifacts = artifacts
         self.case = case
         self.shots = 0
@@ -79,24 +84,32 @@ class Desktop:
     def state(self, title):
         return self.probe("state", title)
 
-    def wait_for(self, what, condition, timeout=10.0, interval=0.15):
-        """Polls condition() until it returns something true; returns that value."""
+    def wait_for(self, what, condition, timeout=10.0, interval=0.15, shoot=True):
+        """Polls condition() until it returns something true; returns that value. A timeout
+        keeps a screenshot unless the caller expects one (shoot=False)."""
         deadline = time.monotonic() + timeout
         last = None
         while True:
             try:
                 last = condition()
+            except Fatal:
+                raise
             except Failure as e:
                 last = e
             if last and not isinstance(last, Failure):
                 return last
             if time.monotonic() > deadline:
+                if shoot:
+                    self.screenshot("timeout")  # while the programs still show what went wrong
                 raise Failure("timed out after %.1f s waiting for %s (last seen: %r)" %
                               (timeout, what, last))
             time.sleep(interval)
 
-    def wait_window(self, title, timeout=15.0, visible=True):
+    def wait_window(self, title, timeout=15.0, visible=True, program=None):
         def shown():
+            if program and not program.running():
+                raise Fatal("the program ended (code %r) before showing %r; see %s" %
+                              (program.process.returncode, title, program.log.name))
             s = self.state(title)
             return s if s.get("found") and (s.get("visible") or not visible) else None
         return self.wait_for("window %r" % title, shown, timeout)
@@ -110,12 +123,18 @@ class Desktop:
     def xdo(self, *args):
         subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=60)
 
+    def move(self, x, y):
+        # Not "mousemove --sync": it waits for a motion event, and there is none when the
+        # pointer already stands there.
+        self.xdo("mousemove", x, y)
+        time.sleep(0.1)
+
     def click(self, x, y, button=1):
-        self.xdo("mousemove", "--sync", x, y)
+        self.move(x, y)
         self.xdo("click", button)
 
     def double_click(self, x, y, button=1):
-        self.xdo("mousemove", "--sync", x, y)
+        self.move(x, y)
         self.xdo("click", "--repeat", 2, "--delay", 80, button)
 
     def click_control(self, control, dx=None, dy=None):
@@ -131,8 +150,8 @@ class Desktop:
 
     def drag(self, x0, y0, x1, y1, steps=6):
         """A press, a few moves and a release, with pauses the window manager needs."""
-        self.xdo("mousemove", "--sync", x0, y0)
-        time.sleep(0.3)
+        self.move(x0, y0)
+        time.sleep(0.2)
         self.xdo("mousedown", 1)
         time.sleep(0.3)
         for k in range(1, steps + 1):
@@ -144,7 +163,7 @@ class Desktop:
 
     def park_mouse(self):
         """Moves the pointer where it hovers over nothing (no tooltips, no hot buttons)."""
-        self.xdo("mousemove", "--sync", SCREEN_WIDTH // 2, SCREEN_HEIGHT // 2 + 100)
+        self.move(SCREEN_WIDTH // 2, SCREEN_HEIGHT // 2 + 100)
 
     # -- clipboard
 
@@ -169,14 +188,14 @@ class Desktop:
         tips = []
         for k in range(max_icons):
             x = SCREEN_WIDTH - 10 - 20 * k
-            self.xdo("mousemove", "--sync", x, TASKBAR_Y)
-            self.xdo("mousemove", x + 1, TASKBAR_Y - 1)
+            self.move(x, TASKBAR_Y)
+            self.move(x + 1, TASKBAR_Y - 1)
 
             def shown():
                 return [t for t in self.probe("tooltips")
                         if t["visible"] and t["owner_class"] == "Shell_TrayWnd" and t["title"]]
             try:
-                tip = self.wait_for("a tray tip", shown, timeout=3.0)
+                tip = self.wait_for("a tray tip", shown, timeout=3.0, shoot=False)
             except Failure:
                 break
             tips.append(tip[0]["title"])
@@ -191,13 +210,13 @@ class Desktop:
         """The screen point of the tray icon whose tip is `tip`."""
         for k in range(6):
             x = SCREEN_WIDTH - 10 - 20 * k
-            self.xdo("mousemove", "--sync", x, TASKBAR_Y)
-            self.xdo("mousemove", x + 1, TASKBAR_Y - 1)
+            self.move(x, TASKBAR_Y)
+            self.move(x + 1, TASKBAR_Y - 1)
             try:
                 self.wait_for("a tray tip", lambda: [
                     t for t in self.probe("tooltips")
                     if t["visible"] and t["owner_class"] == "Shell_TrayWnd" and t["title"] == tip],
-                    timeout=3.0)
+                    timeout=3.0, shoot=False)
                 return x, TASKBAR_Y
             except Failure:
                 continue
@@ -222,12 +241,40 @@ class Desktop:
         self.helpers = []
 
 
-def wait_wine_idle(timeout=60):
-    """Waits until every Wine process of the prefix has ended and the server has gone."""
+def wine_processes():
+    """The processes of our Wine prefix still alive (Linux /proc), for the report."""
+    prefix = os.environ.get("WINEPREFIX", "")
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                env = f.read().split(b"\0")
+            if ("WINEPREFIX=" + prefix).encode() not in env:
+                continue
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                found.append("%s %s" % (pid, f.read().replace(b"\0", b" ").decode("utf-8",
+                                                                                  "replace")))
+        except OSError:
+            continue
+    return found
+
+
+def wait_wine_idle(timeout=45):
+    """Waits until every Wine process of the prefix has ended and the server has gone. When
+    something will not end, the server is stopped (wineserver -k), so the next case still starts
+    on an empty desktop, and the case fails naming what was left."""
     try:
         subprocess.run(["wineserver", "-w"], timeout=timeout)
+        return
     except subprocess.TimeoutExpired:
-        raise Failure("Wine did not go idle within %d s: a program is still running" % timeout)
+        left = wine_processes()
+    subprocess.run(["wineserver", "-k"], timeout=30)
+    try:
+        subprocess.run(["wineserver", "-w"], timeout=30)
+    except subprocess.TimeoutExpired:
+        pass
+    raise Failure("Wine did not go idle within %d s; stopped it. Still running: %s" %
+                  (timeout, left))
 
 
 # ---------------------------------------------------------------------------------------------
@@ -315,7 +362,11 @@ EDIT, LIST, ADD = 101, 102, 103
 
 def start_test_window(d, *args):
     p = Program(d, os.path.join(d.bin_dir, "kelvara-e2e-window.exe"), args, title=TEST_WINDOW)
-    d.wait_window(TEST_WINDOW)
+    try:
+        d.wait_window(TEST_WINDOW, program=p)
+    except BaseException:
+        p.end()  # the case never got hold of it
+        raise
     return p
 
 
@@ -427,7 +478,7 @@ def case_harness_close_button(d, opts):
     """A click on the title bar's close button ends the process with code 0."""
     p = start_test_window(d)
     try:
-        point = d.probe("close-button", TEST_WINDOW)
+        point = d.probe("caption-button", TEST_WINDOW, "close")
         expect(point["hit"], "no close button found: %r", point)
         d.click(point["x"], point["y"])
         expect(p.wait_exit(10) == 0, "exit code %r", p.process.returncode)
@@ -450,6 +501,405 @@ def case_harness_error_exit(d, opts):
         expect(p.wait_exit(10) == 3, "exit code %r", p.process.returncode)
     finally:
         p.end()
+
+
+# ---------------------------------------------------------------------------------------------
+# The dictionary's main window
+
+NOT_FOUND = "کلمه مورد نظر يافت نشد."
+PRODUCT_TITLE = "واژه نامه کلوارا"
+ES_MULTILINE = 0x4
+BUTTONS = {"Command1": "بستن", "Command2": "...درباره", "Command3": "تلفظ",
+           "Command4": "اختيارات"}
+LABELS = {"lblWord": ": واژه", "lblWords": ": (يافته (ها", "lblExp": ": ترجمه"}
+
+
+class Oracle:
+    """What a lookup should show, answered by the native dictionary tool on the same file."""
+
+    def __init__(self, opts):
+        self.tool = opts.dict_tool
+        self.db = os.path.join(opts.data or "", "Data.db")
+        if not self.tool or not os.path.exists(self.tool):
+            raise Failure("the native kelvara-dict is needed (--dict-tool)")
+        if not os.path.exists(self.db):
+            raise Failure("no test dictionary at %s" % self.db)
+
+    def lookup(self, word):
+        done = subprocess.run([self.tool, "lookup", self.db, word], capture_output=True,
+                              timeout=30)
+        if done.returncode != 0:
+            raise Failure("kelvara-dict lookup %r failed: %s" % (word, done.stderr))
+        out = done.stdout.decode("utf-8")
+        if out.startswith("\n"):
+            return [], out[1:].rstrip("\n")
+        heads, _, meaning = out.partition("\n\n")
+        return heads.split("\n"), meaning.rstrip("\n")
+
+
+def main_controls(state):
+    """The main window's controls by their design names, told apart by kind and caption."""
+    named = {}
+    for c in state["children"]:
+        cls = c["class"].lower()
+        if cls == "edit":
+            named["txtExp" if c["style"] & ES_MULTILINE else "txtWord"] = c
+        elif cls == "listbox":
+            named["lstWords"] = c
+        else:
+            for table in (BUTTONS, LABELS):
+                for name, caption in table.items():
+                    if c["text"] == caption:
+                        named[name] = c
+    missing = [n for n in ["txtWord", "txtExp", "lstWords"] + list(BUTTONS) + list(LABELS)
+               if n not in named]
+    if missing:
+        raise Failure("controls not found: %s among %r" % (missing, [
+            (c["class"], c["text"]) for c in state["children"]]))
+    return named
+
+
+def start_main(d, args=(), cwd=None, exe=None):
+    p = Program(d, exe or os.path.join(d.bin_dir, "kelvara.exe"), args, cwd=cwd or d.data,
+                title=MAIN_WINDOW)
+    try:
+        d.wait_window(MAIN_WINDOW, program=p)
+    except Failure as e:
+        # Most often the program is showing why it cannot start: say what it says.
+        said = []
+        for w in d.probe("windows"):
+            if w["visible"] and w["class"] == "#32770":
+                box = d.state("hwnd:%d" % w["hwnd"])
+                said.append(" / ".join(c["text"] for c in box.get("children", []) if c["text"]))
+        p.end()  # the case never got hold of it
+        raise Failure("%s; message boxes shown: %r" % (e, said)) if said else e
+    except BaseException:
+        p.end()
+        raise
+    d.watched = p
+    return p
+
+
+def main_until(d, what, predicate, timeout=10.0):
+    """Polls the main window until predicate(controls, state) holds; returns the controls."""
+    def check():
+        p = getattr(d, "watched", None)
+        if p and not p.running():
+            raise Fatal("the program ended (code %r) while waiting for %s" %
+                        (p.process.returncode, what))
+        s = d.state(MAIN_WINDOW)
+        if not s.get("found"):
+            return None
+        c = main_controls(s)
+        c["_state"] = s
+        return c if predicate(c, s) else None
+    return d.wait_for(what, check, timeout)
+
+
+def shows_lookup(oracle, word):
+    heads, meaning = oracle.lookup(word)
+
+    def shown(c, s):
+        return (c["txtWord"]["text"] == word and c["lstWords"]["count"] == len(heads) and
+                c["txtExp"]["text"] == meaning)
+    return shown
+
+
+def type_into_word_box(d, text):
+    c = main_controls(d.state(MAIN_WINDOW))
+    d.click_control(c["txtWord"], dx=c["txtWord"]["screen"]["width"] - 8)
+    d.type_text(text)
+
+
+def round_half_even(x):
+    return round(x)  # Python rounds halves to even
+
+
+def trunc_div(a, b):
+    q = abs(a) // abs(b)
+    return q if (a >= 0) == (b > 0) else -q
+
+
+def layout_mismatches(c, s):
+    """Where the controls stand apart from where the layout should have put them, given the
+    client size and the sizes the controls report (their own, or their captions')."""
+    sw, sh = s["client"]["width"], s["client"]["height"]
+    r = {name: c[name]["rect"] for name in list(BUTTONS) + list(LABELS) +
+         ["txtWord", "lstWords", "txtExp"]}
+    L = lambda n: r[n]["left"]
+    T = lambda n: r[n]["top"]
+    W = lambda n: r[n]["width"]
+    H = lambda n: r[n]["height"]
+    want = {}
+    row_top = sh - H("Command1") - 10
+    left = trunc_div(round_half_even(sw - (W("Command1") + W("Command2") + W("Command3") +
+                                           W("Command4") + 30)), 2)
+    want["Command1"] = {"left": left, "top": row_top}
+    want["Command2"] = {"left": round_half_even(L("Command1") + W("Command1") + 10), "top": row_top}
+    want["Command3"] = {"left": round_half_even(L("Command2") + W("Command2") + 10), "top": row_top}
+    want["Command4"] = {"left": round_half_even(L("Command3") + W("Command3") + 10), "top": row_top}
+    want["txtWord"] = {"left": 15, "top": T("lblWord") + H("lblWord") + 5, "width": sw - 30}
+    want["lblWords"] = {"top": T("txtWord") + H("txtWord") + 15, "left": sw - W("lblWords") - 15}
+    want["lstWords"] = {"left": 15, "top": T("lblWords") + H("lblWords") + 5, "width": sw - 30}
+    want["lblWord"] = {"left": sw - W("lblWord") - 15}
+    free = round_half_even(sh - (H("lblExp") + T("lstWords") + 40 + H("Command1")))
+    half = trunc_div(free, 2)
+    remainder = (half - 4) - 13 * trunc_div(half - 4, 13)
+    want["lstWords"]["height"] = half - remainder if half - remainder > 17 else 17
+    want["lblExp"] = {"left": sw - W("lblExp") - 15, "top": T("lstWords") + H("lstWords") + 10}
+    want["txtExp"] = {"left": 15, "top": T("lblExp") + H("lblExp") + 5, "width": sw - 30,
+                      "height": (half if free > 17 else 17) + remainder}
+    wrong = []
+    for name, fields in want.items():
+        for field, value in fields.items():
+            if r[name][field] != value:
+                wrong.append("%s.%s is %d, not %d" % (name, field, r[name][field], value))
+    return wrong
+
+
+def darkest(shot, rect):
+    """The darkest grey (0 black, 1 white) inside a screen rectangle of a screenshot."""
+    inner = "%dx%d+%d+%d" % (max(rect["width"] - 2, 1), max(rect["height"] - 2, 1),
+                             rect["left"] + 1, rect["top"] + 1)
+    done = subprocess.run(["convert", shot, "-crop", inner, "-colorspace", "Gray", "-format",
+                           "%[fx:minima]", "info:"], capture_output=True, timeout=30)
+    return float(done.stdout.decode() or "1")
+
+
+def blank_captions(d, c, shot):
+    """The captions whose rectangle on the screen holds no dark (text) pixel."""
+    return [name for name in LABELS if darkest(shot, c[name]["screen"]) > 0.5]
+
+
+def expect_laid_out(d, label):
+    """Waits for the controls to settle where the layout puts them and for the captions to be
+    drawn there; keeps the screenshot."""
+    last = []
+
+    def settled(c, s):
+        last[:] = layout_mismatches(c, s)
+        return not last
+    try:
+        c = main_until(d, "the layout", settled, timeout=5)
+    except Failure:
+        raise Failure("after %s: %s" % (label, "; ".join(last)))
+    # A caption moved but never repainted shows an empty box where its text belongs.
+    blank = []
+    for attempt in range(4):
+        shot = d.screenshot(label if attempt == 0 else "%s-again" % label)
+        blank = blank_captions(d, c, shot)
+        if not blank:
+            return c
+        time.sleep(0.5)
+    raise Failure("after %s the captions %s are not drawn (see %s)" % (label, blank, shot))
+
+
+def resize_by_corner(d, width, height):
+    s = d.state(MAIN_WINDOW)
+    x, y = corner(s)
+    w, h = outer_size(s)
+    d.drag(x, y, x + width - w, y + height - h)
+    return main_until(d, "an outer size of %d x %d" % (width, height),
+                      lambda c, s: outer_size(s) == (width, height), timeout=5)
+
+
+def case_main_typing_a_then_b(d, opts):
+    """Typing a, then b, lists the headwords for a, then for ab, with the first meaning."""
+    oracle = Oracle(opts)
+    p = start_main(d)
+    try:
+        c = main_until(d, "the window before typing", lambda c, s: True)
+        expect(not c["Command3"]["enabled"], "the pronunciation button starts enabled")
+        type_into_word_box(d, "a")
+        c = main_until(d, "the lookup of 'a'", shows_lookup(oracle, "a"))
+        expect(c["Command3"]["enabled"], "pronunciation disabled after a match")
+        d.type_text("b")
+        c = main_until(d, "the lookup of 'ab'", shows_lookup(oracle, "ab"))
+        expect(c["Command3"]["enabled"], "pronunciation disabled after a match")
+        expect(c["txtWord"]["selection"] == [2, 2], "caret not after 'ab': %r",
+               c["txtWord"]["selection"])
+        d.screenshot("ab")
+    finally:
+        p.end()
+
+
+def case_main_dropped_keys(d, opts):
+    """Digits, quotation marks, Enter and Persian letters never reach the word box, silently."""
+    oracle = Oracle(opts)
+    p = start_main(d)
+    try:
+        type_into_word_box(d, "a")
+        main_until(d, "the lookup of 'a'", shows_lookup(oracle, "a"))
+        d.type_text("5'\"-ب")
+        d.key("Return")
+        d.type_text("b")  # still typing after the dropped keys: they were really processed
+        c = main_until(d, "the lookup of 'ab'", shows_lookup(oracle, "ab"))
+        boxes = [w for w in d.probe("windows")
+                 if w["visible"] and w["class"] == "#32770" and w["pid"] == c["_state"]["pid"]]
+        expect(not boxes, "a message appeared: %r", boxes)
+        d.screenshot("dropped")
+    finally:
+        p.end()
+
+
+def case_main_click_headword(d, opts):
+    """Clicking 'cat' in the list for 'ca' makes it the word, fully selected, and lists 'cat'."""
+    oracle = Oracle(opts)
+    heads, _ = oracle.lookup("ca")
+    expect("cat" in heads, "the test dictionary lost 'cat': %r", heads)
+    p = start_main(d)
+    try:
+        type_into_word_box(d, "ca")
+        c = main_until(d, "the lookup of 'ca'", shows_lookup(oracle, "ca"))
+        item = d.probe("item-rect", MAIN_WINDOW, c["lstWords"]["id"], heads.index("cat"))
+        expect(item.get("ok"), "no rectangle for 'cat': %r", item)
+        r = item["screen"]
+        d.click(r["left"] + 12, r["top"] + r["height"] // 2)
+        c = main_until(d, "the lookup of 'cat'", shows_lookup(oracle, "cat"))
+        expect(c["txtWord"]["selection"] == [0, 3], "'cat' is not fully selected: %r",
+               c["txtWord"]["selection"])
+        d.screenshot("clicked")
+        # The next letter replaces the selected word.
+        d.click_control(c["txtWord"], dx=c["txtWord"]["screen"]["width"] - 8)
+        c = main_until(d, "the focused word box", lambda c, s: True)
+        d.type_text("b")
+        main_until(d, "the lookup of 'b'", shows_lookup(oracle, "b"))
+    finally:
+        p.end()
+
+
+def case_main_delete_whole_word(d, opts):
+    """Deleting the whole word keeps the list and meaning and disables pronunciation."""
+    oracle = Oracle(opts)
+    heads, meaning = oracle.lookup("ab")
+    p = start_main(d)
+    try:
+        type_into_word_box(d, "ab")
+        main_until(d, "the lookup of 'ab'", shows_lookup(oracle, "ab"))
+        d.key("shift+Home", "BackSpace")
+        c = main_until(d, "an empty word box", lambda c, s: c["txtWord"]["text"] == "")
+        expect(c["lstWords"]["count"] == len(heads), "the list changed: %d entries",
+               c["lstWords"]["count"])
+        expect(c["txtExp"]["text"] == meaning, "the meaning changed: %r", c["txtExp"]["text"])
+        expect(not c["Command3"]["enabled"], "pronunciation still enabled")
+        d.screenshot("emptied")
+    finally:
+        p.end()
+
+
+def case_main_no_match(d, opts):
+    """A word that matches nothing empties the list and shows the not-found message."""
+    oracle = Oracle(opts)
+    heads, meaning = oracle.lookup("xyz")
+    expect(heads == [] and meaning == NOT_FOUND, "the oracle finds 'xyz': %r %r", heads, meaning)
+    p = start_main(d)
+    try:
+        type_into_word_box(d, "ab")
+        main_until(d, "the lookup of 'ab'", shows_lookup(oracle, "ab"))
+        d.key("shift+Home", "BackSpace")
+        d.type_text("xyz")
+        c = main_until(d, "the lookup of 'xyz'", shows_lookup(oracle, "xyz"))
+        expect(not c["Command3"]["enabled"], "pronunciation enabled for nothing found")
+        d.screenshot("not-found")
+    finally:
+        p.end()
+
+
+def case_main_resize_by_corner(d, opts):
+    """Dragging the corner to several sizes puts every control where the layout says."""
+    p = start_main(d)
+    try:
+        expect_laid_out(d, "design-size")
+        # The window opens centred; these sizes keep its corner above the taskbar.
+        for width, height in ((505, 390), (640, 480), (430, 317), (386, 301)):
+            resize_by_corner(d, width, height)
+            expect_laid_out(d, "%dx%d" % (width, height))
+    finally:
+        p.end()
+
+
+def case_main_smallest_size(d, opts):
+    """Dragging smaller stops at 385 x 300; another program's resize is held there too."""
+    p = start_main(d)
+    try:
+        c = main_until(d, "the window", lambda c, s: True)
+        expect(outer_size(c["_state"]) == (385, 300), "starts at %r, not the design size",
+               outer_size(c["_state"]))
+        resize_by_corner(d, 520, 420)
+        s = d.state(MAIN_WINDOW)
+        x, y = corner(s)
+        d.drag(x, y, x - 400, y - 350)
+        main_until(d, "the smallest size", lambda c, s: outer_size(s) == (385, 300), timeout=5)
+        expect_laid_out(d, "smallest")
+        moved = d.probe("resize", MAIN_WINDOW, 200, 120)
+        expect((moved["rect"]["width"], moved["rect"]["height"]) == (385, 300),
+               "a cross-process resize went below the minimum: %r", moved["rect"])
+    finally:
+        p.end()
+
+
+def case_main_maximised(d, opts):
+    """Maximising keeps the buttons centred and stretches the boxes; restoring lays out again."""
+    p = start_main(d)
+    try:
+        point = d.probe("caption-button", MAIN_WINDOW, "maximize")
+        expect(point["hit"], "no maximise button: %r", point)
+        d.click(point["x"], point["y"])
+        main_until(d, "the maximised window", lambda c, s: s["maximized"])
+        c = expect_laid_out(d, "maximised")
+        sw = c["_state"]["client"]["width"]
+        left = c["Command1"]["rect"]["left"]
+        right = sw - (c["Command4"]["rect"]["left"] + c["Command4"]["rect"]["width"])
+        expect(abs(left - right) <= 1, "button row not centred: %d left, %d right", left, right)
+        point = d.probe("caption-button", MAIN_WINDOW, "maximize")  # now the restore button
+        d.click(point["x"], point["y"])
+        main_until(d, "the restored window", lambda c, s: not s["maximized"])
+        expect_laid_out(d, "restored")
+    finally:
+        p.end()
+
+
+def case_main_close_button(d, opts):
+    """The title bar's close button ends the program with code 0."""
+    p = start_main(d)
+    try:
+        point = d.probe("caption-button", MAIN_WINDOW, "close")
+        expect(point["hit"], "no close button: %r", point)
+        d.click(point["x"], point["y"])
+        code = p.wait_exit(10)
+        expect(code == 0, "exit code %r", code)
+        d.wait_no_window(MAIN_WINDOW)
+    finally:
+        p.end()
+
+
+def case_main_missing_dictionary(d, opts):
+    """Without Data.db a message names the file; OK ends the program with a non-zero code."""
+    folder = tempfile.mkdtemp(prefix="kelvara-e2e-")
+    try:
+        exe = os.path.join(folder, "kelvara.exe")
+        shutil.copy(os.path.join(d.bin_dir, "kelvara.exe"), exe)
+        p = Program(d, exe, cwd=folder, title=None)
+        try:
+            def message_box():
+                boxes = [w for w in d.probe("windows")
+                         if w["visible"] and w["class"] == "#32770" and w["title"] == PRODUCT_TITLE]
+                return boxes[0] if boxes else None
+            box = d.wait_for("the message box", message_box, timeout=15)
+            s = d.state("hwnd:%d" % box["hwnd"])
+            texts = " ".join(c["text"] for c in s["children"])
+            expect("Data.db" in texts, "the message does not name Data.db: %r", texts)
+            expect(not d.state(MAIN_WINDOW).get("visible"), "the main window is shown")
+            d.screenshot("message")
+            buttons = [c for c in s["children"] if c["class"].lower() == "button"]
+            expect(len(buttons) == 1, "expected one button: %r", buttons)
+            d.click_control(buttons[0])
+            code = p.wait_exit(10)
+            expect(code != 0, "the program ended with code 0")
+        finally:
+            p.end()
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -476,11 +926,14 @@ def main():
     if opts.case not in CASES:
         parser.error("no case %r (see --list)" % opts.case)
 
-    d = Desktop(opts.bin, opts.artifacts, opts.case)
+    d = Desktop(opts.bin, opts.artifacts, opts.case, opts.data)
     started = time.monotonic()
     result = 0
     try:
-        wait_wine_idle()
+        try:
+            wait_wine_idle()
+        except Failure as e:
+            print("note: an earlier run left Wine busy: %s" % e)
         CASES[opts.case](d, opts)
     except Failure as e:
         d.screenshot("failure")

@@ -160,7 +160,13 @@ std::vector<HWND> TopLevelWindows() {
 
 // The top-level window with this exact title; a visible one is preferred over a hidden one of
 // the same title (a program may keep hidden helper windows).
+// "hwnd:NUMBER" names a window by its handle instead, for titles that a command line in an
+// unknown locale might not carry intact.
 HWND FindTop(const std::wstring& title) {
+  if (title.rfind(L"hwnd:", 0) == 0) {
+    HWND w = reinterpret_cast<HWND>(static_cast<intptr_t>(std::wcstoll(title.c_str() + 5, nullptr, 10)));
+    return IsWindow(w) ? w : nullptr;
+  }
   HWND hidden = nullptr;
   for (HWND w : TopLevelWindows()) {
     if (TextOf(w) != title) continue;
@@ -334,9 +340,9 @@ int Resize(const std::wstring& title, int width, int height) {
   return w ? kOk : kNotFound;
 }
 
-// The screen point of a window's title-bar close button, found by asking the window itself
-// (WM_NCHITTEST), so it holds whatever the theme's button sizes are.
-int CloseButton(const std::wstring& title) {
+// The screen point of a window's title-bar button (HTCLOSE, HTMAXBUTTON, HTMINBUTTON), found by
+// asking the window itself (WM_NCHITTEST), so it holds whatever the theme's button sizes are.
+int CaptionButton(const std::wstring& title, LRESULT wanted) {
   HWND w = FindTop(title);
   JsonWriter json;
   json.BeginObject().Field("found", w != nullptr);
@@ -345,18 +351,18 @@ int CloseButton(const std::wstring& title) {
     RECT r{};
     GetWindowRect(w, &r);
     for (int y = r.top + 1; y < r.top + 48 && y < r.bottom && !hit; ++y) {
-      for (int x = r.right - 2; x > r.right - 80 && x > r.left && !hit; --x) {
+      for (int x = r.right - 2; x > r.right - 120 && x > r.left && !hit; --x) {
         LRESULT code = HTNOWHERE;
         Send(w, WM_NCHITTEST, 0, MAKELPARAM(x, y), code);
-        if (code != HTCLOSE) continue;
+        if (code != wanted) continue;
         // Aim for the middle of the button: walk on to its far edges.
         int x0 = x, y1 = y;
         while (x0 - 1 > r.left && Send(w, WM_NCHITTEST, 0, MAKELPARAM(x0 - 1, y), code) &&
-               code == HTCLOSE) {
+               code == wanted) {
           --x0;
         }
         while (y1 + 1 < r.bottom && Send(w, WM_NCHITTEST, 0, MAKELPARAM(x, y1 + 1), code) &&
-               code == HTCLOSE) {
+               code == wanted) {
           ++y1;
         }
         json.Field("x", static_cast<int64_t>((x0 + x) / 2)).Field("y", static_cast<int64_t>((y + y1) / 2));
@@ -384,6 +390,7 @@ int Usage() {
   std::fputs(
       "Usage: kelvara-probe COMMAND ...\n"
       "Reports the windows of the desktop it runs in as JSON on stdout.\n\n"
+      "TITLE is a window's exact title, or hwnd:NUMBER.\n\n"
       "  state [TITLE]            a top-level window (default \"Kelvara Dictionary\") and every\n"
       "                           control in it: class, id, text, rectangles, flags, edit\n"
       "                           selection, list count, selection and (where kept) items\n"
@@ -393,7 +400,8 @@ int Usage() {
       "  item-rect TITLE ID INDEX screen rectangle of a list item, scrolled into view\n"
       "  resize TITLE W H         set a window's outer size (SetWindowPos) and report it\n"
       "  close TITLE              post WM_CLOSE to a window\n"
-      "  close-button TITLE       screen point of the window's title-bar close button\n"
+      "  caption-button TITLE close|maximize|minimize\n"
+      "                           screen point of one of the window's title-bar buttons\n"
       "  alive PID                whether a Windows process id is still running\n\n"
       "Exit codes: 0 done, 1 window or process not found, 2 wrong usage.\n",
       stderr);
@@ -415,7 +423,12 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"item-rect" && argc == 5) return ItemRect(argv[2], Number(argv[3]), Number(argv[4]));
   if (command == L"resize" && argc == 5) return Resize(argv[2], Number(argv[3]), Number(argv[4]));
   if (command == L"close" && argc == 3) return Close(argv[2]);
-  if (command == L"close-button" && argc == 3) return CloseButton(argv[2]);
+  if (command == L"caption-button" && argc == 4) {
+    const std::wstring which = argv[3];
+    if (which == L"close") return CaptionButton(argv[2], HTCLOSE);
+    if (which == L"maximize") return CaptionButton(argv[2], HTMAXBUTTON);
+    if (which == L"minimize") return CaptionButton(argv[2], HTMINBUTTON);
+  }
   if (command == L"alive" && argc == 3) return Alive(static_cast<DWORD>(Number(argv[2])));
   return Usage();
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -45,6 +46,26 @@ TEST_F(AboutDialog, OkClosesItAndPutsTheCaretIntoTheWordBox) {
   EXPECT_TRUE(IsWindowEnabled(main->hWnd()));
   EXPECT_EQ(GetFocus(), main->txtWord.hWnd());
   EXPECT_EQ(main->txtWord.Text(), L"cat") << "the word stays";
+}
+
+TEST_F(AboutDialog, ItsTextsStayClearOfThePictureAndInsideTheDialog) {
+  frmAbout about;
+  ASSERT_TRUE(about.Load());
+  const RECT picture{about.Image1.Left(), about.Image1.Top(),
+                     about.Image1.Left() + about.Image1.Width(),
+                     about.Image1.Top() + about.Image1.Height()};
+  const std::pair<const char*, const kelvara::toolkit::Label*> labels[] = {
+      {"Label4", &about.Label4}, {"Label2", &about.Label2}, {"Label1", &about.Label1}};
+  for (const auto& [name, label] : labels) {
+    // A label paints its whole box: one that reaches into the picture cuts a corner off it.
+    const RECT box{label->Left(), label->Top(), label->Left() + label->Width(),
+                   label->Top() + label->Height()};
+    RECT overlap{};
+    EXPECT_FALSE(IntersectRect(&overlap, &box, &picture)) << name << " lies over the picture";
+    EXPECT_GE(box.left, 0) << name;
+    EXPECT_LE(box.right, about.ClientWidth()) << name;
+    EXPECT_LE(box.bottom, about.Command1.Top()) << name;
+  }
 }
 
 TEST_F(AboutDialog, TheCloseBoxClosesItWithoutMovingTheFocusToTheWordBox) {

@@ -172,6 +172,17 @@ TEST_F(ClipboardWatcher, OddTextsKeepTheWordListAndMeaningInStep) {
       EXPECT_NE(main->txtExp.Text(), NotFound());
     }
   }
+  // A whole document: its beginning is looked up, at once.
+  std::wstring document;
+  for (int i = 0; i < 1'000'000; ++i) document += L"apple ";
+  Copy(document);
+  EXPECT_EQ(main->txtWord.Text(), document.substr(0, 32767));
+  EXPECT_EQ(main->txtExp.Text(), NotFound());
+  EXPECT_EQ(main->LastClipText, document) << "the whole text counts as acted on";
+  // Cut before a surrogate pair, not through it.
+  Copy(std::wstring(32766, L'a') + L"\U0001F34E");
+  EXPECT_EQ(main->txtWord.TextLength(), 32766);
+
   // A NUL ends the text the clipboard offers.
   Copy(std::wstring(L"cat\0dog", 7));
   EXPECT_EQ(main->txtWord.Text(), L"cat");

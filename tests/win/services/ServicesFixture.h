@@ -25,6 +25,7 @@ class ServicesTestAccess {
   void CheckHotKey() { f_.CheckHotKey(); }
   void HideToTray() { f_.HideToTray(); }
   bool RestoreRequested() const { return f_.restoreRequested_; }
+  ClipboardReader& Reader() { return f_.clipboardReader_; }
 
  private:
   frmMain& f_;

@@ -88,7 +88,7 @@ TEST_F(ToolkitTest, KeyPressHandlerReplacesOrDropsTheCharacter) {
   EXPECT_EQ(f.changes.size(), 3u);
 }
 
-TEST_F(ToolkitTest, SelectionStartAndLengthFollowTheVbRules) {
+TEST_F(ToolkitTest, SelectionStartSetsTheCaretAndLengthKeepsTheStart) {
   EditForm f;
   ASSERT_TRUE(f.form.Show());
   f.text.SetText(L"abcdef");
