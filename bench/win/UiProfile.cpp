@@ -12,6 +12,8 @@
 #include "Idle.h"
 #include "ProcessCpu.h"
 #include "lookup/SearchWords.h"
+#include "mMain.h"
+#include "toolkit/Clipboard.h"
 #include "toolkit/Utf.h"
 
 namespace kelvara::bench {
@@ -119,6 +121,13 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
       PumpUntilIdle(fresh.hWnd());
     });
   }
+  // Steps of the loading that the window runs again for each new main window.
+  ProfileStep("loading: clipboard text taken as seen", n, [&](int) { (void)toolkit::Clipboard::GetText(); });
+  ProfileStep("loading: window icons", n, [&](int) { SetWindowIcons(form.hWnd(), L"AAA", true); });
+  ProfileStep("new main window, made only (no loading)", std::max(n / 4, 5), [&](int) {
+    frmMain fresh(frmMain::Startup{L"", {dataFolder}});
+    fresh.Create();
+  });
   ProfileStep("main window: whole word <-> whole word", n,
               [&](int i) { form.txtWord.SetText(i % 2 ? word : other); });
   ProfileStep("  + drawing", n, [&](int i) {
