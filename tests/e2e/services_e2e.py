@@ -350,10 +350,9 @@ def case_tray_escape_menu_double_click(d, opts):
 def case_tray_minimise_and_start_switch(d, opts):
     """Minimising gives one icon; "-t" starts in the tray with one icon; Close ends all."""
     with start_shown(d, opts) as k:
-        s = d.state(MAIN_WINDOW)
-        r = s["rect"]
-        close = d.probe("caption-button", MAIN_WINDOW, "close")
-        d.click(close["x"] - 36, close["y"])  # the minimise button, two buttons left of close
+        button = d.probe("caption-button", MAIN_WINDOW, "minimize")
+        expect(button["hit"], "no minimise button found: %r", button)
+        d.click(button["x"], button["y"])
         wait_state(d, "the window in the tray", in_tray)
         expect(d.tray_tips() == [TRAY_TIP], "tray tips %r", d.tray_tips())
     e2e.wait_wine_idle()
