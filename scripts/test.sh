@@ -28,5 +28,6 @@ echo "== Windows and end-to-end tests under Wine"
 source scripts/wine-env.sh
 trap wine_env_stop EXIT
 wine_env_start
+wine_env_keep_server
 # The GUI tests share one desktop (focus, foreground, notification area): one at a time.
 ctest --test-dir build/win -j 1 --output-on-failure
