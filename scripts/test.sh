@@ -20,7 +20,7 @@ if [ -f fuzz/CMakeLists.txt ]; then
   echo "== short fuzz runs"
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKELVARA_FUZZ=ON >/dev/null
-  cmake --build build/fuzz -j "$jobs"
+  cmake --build build/fuzz -j "$jobs" --target kelvara_fuzzers
   ctest --test-dir build/fuzz -j "$jobs" --output-on-failure -L fuzz
 fi
 
