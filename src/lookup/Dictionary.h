@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "Format.h"
+
 namespace kelvara {
 
 class FileLock;
@@ -94,8 +96,8 @@ class Dictionary {
   std::unique_ptr<FileLock> lock_;
   std::unique_ptr<std::uint8_t[]> data_;   // the file, its table decrypted in place
   const char* text_ = nullptr;             // every cell's bytes, back to back
-  std::vector<std::uint32_t> cellEnds_;    // end of cell (column * rows + row) in text_
-  std::vector<std::uint32_t> sorted_;      // row numbers in index order
+  format::U32View cellEnds_;               // end of cell (column * rows + row) in text_
+  format::U32View sorted_;                 // row numbers in index order
   // headLevels_[0]: the first eight bytes of each folded headword, big-endian and zero-padded;
   // each further level holds every 16th entry of the one below, up to a top of at most 16. A
   // search compares integers, two cache lines a level, and reads headwords only for prefixes
