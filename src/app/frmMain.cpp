@@ -1,6 +1,8 @@
 // The main window's making, its loading sequence and the word lookup.
 #include "frmMain.h"
 
+#include <system_error>
+
 #include "DictionaryLocation.h"
 #include "LimitedWindow.h"
 #include "forms/Build.h"
@@ -25,6 +27,15 @@ frmMain::Startup frmMain::DefaultStartup() {
 }
 
 frmMain::frmMain(Startup startup) : startup_(std::move(startup)) {
+  // Reading and checking a large dictionary takes about as long as making the window and its
+  // controls; on a second core the two overlap. Loading still meets the dictionary, or its
+  // failure, at step 3, as if it had opened it there.
+  auto open = [folders = startup_.dictionaryFolders] { return OpenDictionary(folders); };
+  try {
+    opening_ = std::async(std::launch::async, open);
+  } catch (const std::system_error&) {  // no thread to be had: open it at step 3
+    opening_ = std::async(std::launch::deferred, open);
+  }
   forms::BuildMenu(mnuPopup, forms::frmMainDesign().menu);
   Show_menu = mnuPopup.Find(L"Show_menu");
   M_menu = mnuPopup.Find(L"M_menu");
@@ -100,7 +111,8 @@ bool frmMain::StartedForTray() const {
 }
 
 bool frmMain::OpenDictionaryStep() {
-  DictionaryOpening opening = OpenDictionary(startup_.dictionaryFolders);
+  DictionaryOpening opening = opening_.valid() ? opening_.get()
+                                               : OpenDictionary(startup_.dictionaryFolders);
   if (opening.result.error == DictError::None && opening.result.dict) {
     dict_ = std::move(opening.result.dict);
     return true;
@@ -116,15 +128,30 @@ void frmMain::txtWord_Change() {
   const std::wstring word = txtWord.Text();
   // An emptied box keeps the last list and meaning: nothing to look up.
   if (!word.empty()) SearchWords(word);
-  Command3.SetEnabled(!txtWord.Text().empty() && txtExp.Text() != NotFoundTextW());
+  Command3.SetEnabled(!word.empty() && !MeaningIsNotFound());
+}
+
+bool frmMain::MeaningIsNotFound() const {
+  // After a lookup the meaning box holds the lookup's text: no need to ask the box for it.
+  if (meaningShown_) return wordsRs_.meaningText == NotFoundText;
+  return txtExp.Text() == NotFoundTextW();
 }
 
 void frmMain::SearchWords(const std::wstring& Word) {
   if (!dict_) return;
-  wordsRs_ = kelvara::SearchWords(*dict_, toolkit::WideToUtf8(Word));
+  SearchResult result = kelvara::SearchWords(*dict_, toolkit::WideToUtf8(Word));
+  // A longer word often lists the very same rows: the list is then not told of a change, which
+  // would only make it draw them all again. (The meaning box skips an unchanged text itself.)
+  const bool sameRows = meaningShown_ && result.matches == wordsRs_.matches;
+  wordsRs_ = std::move(result);
   // The list holds no copies: it learns the number of matches and asks for the few it draws.
-  lstWords.SetCount(wordsRs_.matches.size());
+  if (sameRows) {
+    lstWords.ShowFromStart();
+  } else {
+    lstWords.SetCount(wordsRs_.matches.size());
+  }
   txtExp.SetText(toolkit::Utf8ToWide(wordsRs_.meaningText));
+  meaningShown_ = true;
 }
 
 std::wstring frmMain::ListText(int index) const {

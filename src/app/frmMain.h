@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "DictionaryLocation.h"
 #include "cSystray.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
@@ -108,6 +110,7 @@ class frmMain : public toolkit::Form {
   void txtWord_GotFocus();
   void lstWords_Click();
   void SearchWords(const std::wstring& Word);
+  bool MeaningIsNotFound() const;
 
   // Commands and menus
   void Command1_Click();
@@ -151,8 +154,14 @@ class frmMain : public toolkit::Form {
   void WireHandlers();
 
   Startup startup_;
+  // The dictionary, opened from the window's making on, beside the making of the window itself;
+  // loading takes it at its own step. Empty once taken.
+  std::future<DictionaryOpening> opening_;
   std::unique_ptr<Dictionary> dict_;
   SearchResult wordsRs_;
+  // Once a lookup has run, the list shows wordsRs_ and the meaning box its meaningText (only
+  // lookups write them).
+  bool meaningShown_ = false;
   int exitCode_ = 0;
 };
 
