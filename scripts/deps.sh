@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest libssl-dev
+  cmake ninja-build ccache g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest libssl-dev
   # Windows program under Wine, on a virtual display, driven and observed by the tests
   wine wine64 libgnutls30 fonts-wine xvfb xdotool xclip x11-utils imagemagick
   libxfixes3 libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1

@@ -20,7 +20,7 @@ if [ -f fuzz/CMakeLists.txt ]; then
   echo "== short fuzz runs"
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKELVARA_FUZZ=ON >/dev/null
-  cmake --build build/fuzz -j "$jobs"
+  cmake --build build/fuzz -j "$jobs" --target kelvara_fuzzers
   ctest --test-dir build/fuzz -j "$jobs" --output-on-failure -L fuzz
 fi
 
@@ -28,5 +28,6 @@ echo "== Windows and end-to-end tests under Wine"
 source scripts/wine-env.sh
 trap wine_env_stop EXIT
 wine_env_start
+wine_env_keep_server
 # The GUI tests share one desktop (focus, foreground, notification area): one at a time.
 ctest --test-dir build/win -j 1 --output-on-failure

@@ -3,6 +3,7 @@
 #   KELVARA_WINEPREFIX  prefix folder (default: <repo>/build/wine/prefix)
 #   KELVARA_DISPLAY     use this display instead of starting Xvfb
 #   KELVARA_DISPLAY_FIRST  first display number tried for Xvfb (default 90)
+# and wine_env_keep_server.
 KELVARA_ROOT=${KELVARA_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEPREFIX=${KELVARA_WINEPREFIX:-$KELVARA_ROOT/build/wine/prefix}
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -41,6 +42,18 @@ wine_env_start() {
     touch "$WINEPREFIX/.kelvara-ready"
   fi
   export KELVARA_WINE_DISPLAY=$DISPLAY
+}
+
+# Keeps the Wine server, the desktop and Wine's background programs running between programs,
+# so that each test does not pay for starting them again. Whoever waits for the prefix to go
+# idle must then wait for its own programs only (the end-to-end driver does, seeing
+# KELVARA_WINESERVER_KEPT), since `wineserver -w` would wait for the server forever.
+wine_env_keep_server() {
+  wineserver -p
+  # Wine's background programs start with the first program and outlive it: started here, they
+  # hold no test runner's output pipe open (a runner waits for its pipe to close).
+  wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
+  export KELVARA_WINESERVER_KEPT=1
 }
 
 wine_env_stop() {

@@ -1,5 +1,9 @@
 #include "Application.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "Form.h"
 
 namespace kelvara::toolkit {
@@ -72,8 +76,18 @@ int Application::Run() {
 }
 
 void Application::DoEvents() {
+  // A timer whose handler takes longer than its interval is due again by the time the handler
+  // returns, so "until the queue is empty" would never come: each timer is served once per
+  // call, and its next tick is left for the loop that called.
+  std::vector<std::pair<HWND, UINT_PTR>> served;
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+    if (msg.message == WM_TIMER) {
+      const std::pair<HWND, UINT_PTR> timer{msg.hwnd, msg.wParam};
+      if (std::find(served.begin(), served.end(), timer) != served.end()) return;
+      served.push_back(timer);
+    }
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return;
     if (msg.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(msg.wParam));  // keep it for the loop that ends
       return;

@@ -27,7 +27,7 @@ class Application {
 
   // Runs the message loop until the program ends; returns the exit code given to End.
   static int Run();
-  // Handles every message that is waiting, then returns.
+  // Handles every message that is waiting, then returns; each timer ticks at most once per call.
   static void DoEvents();
   // Keyboard handling of the windows (key preview, Tab, default and cancel buttons), then
   // translation and dispatch. Every loop of the program, the modal ones included, uses it.

@@ -259,15 +259,51 @@ def wine_processes():
     return found
 
 
+# Wine's own background processes; they stay while the server does.
+WINE_SYSTEM_PROGRAMS = {"explorer.exe", "services.exe", "winedevice.exe", "plugplay.exe",
+                        "svchost.exe", "rpcss.exe", "conhost.exe"}
+
+
+def wine_programs_left():
+    """Wine processes of the prefix other than the server and Wine's background programs."""
+    left = []
+    for entry in wine_processes():
+        pid, _, command = entry.partition(" ")
+        try:
+            # Run by Wine's loader; not a helper of ours that inherited the prefix's variable.
+            if "wine" not in os.path.basename(os.readlink("/proc/%s/exe" % pid)):
+                continue
+        except OSError:
+            continue
+        program = command.split(" ")[0].replace("\\", "/").rsplit("/", 1)[-1].lower()
+        try:
+            with open("/proc/%s/stat" % pid) as f:
+                if f.read().rpartition(")")[2].split()[0] == "Z":
+                    continue  # ended, waiting for its parent to notice
+        except OSError:
+            continue
+        if program in WINE_SYSTEM_PROGRAMS or program.startswith("wineserver"):
+            continue
+        left.append(entry)
+    return left
+
+
 def wait_wine_idle(timeout=45):
-    """Waits until every Wine process of the prefix has ended and the server has gone. When
-    something will not end, the server is stopped (wineserver -k), so the next case still starts
-    on an empty desktop, and the case fails naming what was left."""
-    try:
-        subprocess.run(["wineserver", "-w"], timeout=timeout)
-        return
-    except subprocess.TimeoutExpired:
-        left = wine_processes()
+    """Waits until every program of the prefix has ended: all Wine processes and the server,
+    or, when the server is kept running (wine-env.sh does that), all but Wine's own background
+    programs. When something will not end, the server is stopped (wineserver -k), so the next
+    case still starts on an empty desktop, and the case fails naming what was left."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if not wine_programs_left():
+            if not os.environ.get("KELVARA_WINESERVER_KEPT"):
+                try:
+                    subprocess.run(["wineserver", "-w"], timeout=max(1, deadline - time.monotonic()))
+                except subprocess.TimeoutExpired:
+                    break
+            return
+        time.sleep(0.05)
+    left = wine_processes()
     subprocess.run(["wineserver", "-k"], timeout=30)
     try:
         subprocess.run(["wineserver", "-w"], timeout=30)

@@ -353,6 +353,26 @@ TEST_F(ToolkitTest, TimerTicksOnTheUiThreadOnlyWhileEnabled) {
   EXPECT_EQ(ticks, stopped);
 }
 
+TEST_F(ToolkitTest, DoEventsReturnsWhileATimerSlowerThanItsIntervalStaysDue) {
+  TestForm form;
+  ASSERT_TRUE(form.Show());
+  toolkit::Timer timer;
+  timer.Attach(form, 2);
+  int ticks = 0;
+  timer.onTimer = [&] {
+    Sleep(25);  // longer than any interval the platform gives: due again on return
+    // Bound the test should DoEvents never return on its own.
+    if (++ticks >= 20) timer.SetEnabled(false);
+  };
+  timer.SetEnabled(true);
+  ASSERT_TRUE(PumpUntil([&] { return ticks >= 1; }));
+  const int before = ticks;
+  toolkit::Application::DoEvents();
+  EXPECT_LE(ticks - before, 1);
+  EXPECT_TRUE(timer.Enabled());
+  timer.SetEnabled(false);
+}
+
 struct TrayLikeMenu {
   toolkit::Menu menu;
   toolkit::MenuItem* hidden;
