@@ -124,7 +124,7 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
   // Steps of the loading that the window runs again for each new main window.
   ProfileStep("loading: clipboard text taken as seen", n, [&](int) { (void)toolkit::Clipboard::GetText(); });
   ProfileStep("loading: window icons", n, [&](int) { SetWindowIcons(form.hWnd(), L"AAA", true); });
-  ProfileStep("new main window, made only (+ its Data.db opening)", std::max(n / 4, 5), [&](int) {
+  ProfileStep("new main window, made only (no loading)", std::max(n / 4, 5), [&](int) {
     frmMain fresh(frmMain::Startup{L"", {dataFolder}});
     fresh.Create();
   });

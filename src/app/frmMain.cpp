@@ -1,8 +1,6 @@
 // The main window's making, its loading sequence and the word lookup.
 #include "frmMain.h"
 
-#include <system_error>
-
 #include "DictionaryLocation.h"
 #include "LimitedWindow.h"
 #include "forms/Build.h"
@@ -27,15 +25,6 @@ frmMain::Startup frmMain::DefaultStartup() {
 }
 
 frmMain::frmMain(Startup startup) : startup_(std::move(startup)) {
-  // Reading and checking a large dictionary takes about as long as making the window and its
-  // controls; on a second core the two overlap. Loading still meets the dictionary, or its
-  // failure, at step 3, as if it had opened it there.
-  auto open = [folders = startup_.dictionaryFolders] { return OpenDictionary(folders); };
-  try {
-    opening_ = std::async(std::launch::async, open);
-  } catch (const std::system_error&) {  // no thread to be had: open it at step 3
-    opening_ = std::async(std::launch::deferred, open);
-  }
   forms::BuildMenu(mnuPopup, forms::frmMainDesign().menu);
   Show_menu = mnuPopup.Find(L"Show_menu");
   M_menu = mnuPopup.Find(L"M_menu");
@@ -111,8 +100,7 @@ bool frmMain::StartedForTray() const {
 }
 
 bool frmMain::OpenDictionaryStep() {
-  DictionaryOpening opening = opening_.valid() ? opening_.get()
-                                               : OpenDictionary(startup_.dictionaryFolders);
+  DictionaryOpening opening = OpenDictionary(startup_.dictionaryFolders);
   if (opening.result.error == DictError::None && opening.result.dict) {
     dict_ = std::move(opening.result.dict);
     return true;

@@ -4,12 +4,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "DictionaryLocation.h"
 #include "cSystray.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
@@ -154,9 +152,6 @@ class frmMain : public toolkit::Form {
   void WireHandlers();
 
   Startup startup_;
-  // The dictionary, opened from the window's making on, beside the making of the window itself;
-  // loading takes it at its own step. Empty once taken.
-  std::future<DictionaryOpening> opening_;
   std::unique_ptr<Dictionary> dict_;
   SearchResult wordsRs_;
   // Once a lookup has run, the list shows wordsRs_ and the meaning box its meaningText (only
