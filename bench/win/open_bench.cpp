@@ -1,7 +1,7 @@
 // Where the time of opening Data.db goes on this platform: the whole Dictionary::Open, and each
 // of its steps alone (reading the file, deriving the key, decrypting the table, decoding it; the
-// rest is folding the headwords into the index), repeated and summarised in one run. Each step
-// is also given as a share of the whole.
+// rest is checking the headwords and building the index), repeated and summarised in one run.
+// Each step is also given as a share of the whole.
 //
 //   kelvara-open-bench DATA_DB [--runs N]
 #include <windows.h>
@@ -146,7 +146,7 @@ int wmain(int argc, wchar_t** argv) {
                 100 * Ratio(m.median, w.median), cpuSum / n, 100 * Ratio(cpuSum, whole.cpuMs));
   };
   for (const Step* s : {&whole, &read, &key, &decrypt, &decode}) row(s->name, Summarize(s->ms), s->cpuMs);
-  row("the rest: folding and index", Summarize(rest), restCpu);
+  row("the rest: headword checks and index", Summarize(rest), restCpu);
   row(touch.name, Summarize(touch.ms), touch.cpuMs);
   const Summary d = Summarize(decrypt.ms);
   std::printf("\ndecryption: %.0f MB/s; opening takes %.1fx the wall time of reading the file, and %.1fx\n"

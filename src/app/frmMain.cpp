@@ -116,15 +116,30 @@ void frmMain::txtWord_Change() {
   const std::wstring word = txtWord.Text();
   // An emptied box keeps the last list and meaning: nothing to look up.
   if (!word.empty()) SearchWords(word);
-  Command3.SetEnabled(!txtWord.Text().empty() && txtExp.Text() != NotFoundTextW());
+  Command3.SetEnabled(!word.empty() && !MeaningIsNotFound());
+}
+
+bool frmMain::MeaningIsNotFound() const {
+  // After a lookup the meaning box holds the lookup's text: no need to ask the box for it.
+  if (meaningShown_) return wordsRs_.meaningText == NotFoundText;
+  return txtExp.Text() == NotFoundTextW();
 }
 
 void frmMain::SearchWords(const std::wstring& Word) {
   if (!dict_) return;
-  wordsRs_ = kelvara::SearchWords(*dict_, toolkit::WideToUtf8(Word));
+  SearchResult result = kelvara::SearchWords(*dict_, toolkit::WideToUtf8(Word));
+  // A longer word often lists the very same rows: the list is then not told of a change, which
+  // would only make it draw them all again. (The meaning box skips an unchanged text itself.)
+  const bool sameRows = meaningShown_ && result.matches == wordsRs_.matches;
+  wordsRs_ = std::move(result);
   // The list holds no copies: it learns the number of matches and asks for the few it draws.
-  lstWords.SetCount(wordsRs_.matches.size());
+  if (sameRows) {
+    lstWords.ShowFromStart();
+  } else {
+    lstWords.SetCount(wordsRs_.matches.size());
+  }
   txtExp.SetText(toolkit::Utf8ToWide(wordsRs_.meaningText));
+  meaningShown_ = true;
 }
 
 std::wstring frmMain::ListText(int index) const {

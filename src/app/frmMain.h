@@ -108,6 +108,7 @@ class frmMain : public toolkit::Form {
   void txtWord_GotFocus();
   void lstWords_Click();
   void SearchWords(const std::wstring& Word);
+  bool MeaningIsNotFound() const;
 
   // Commands and menus
   void Command1_Click();
@@ -153,6 +154,9 @@ class frmMain : public toolkit::Form {
   Startup startup_;
   std::unique_ptr<Dictionary> dict_;
   SearchResult wordsRs_;
+  // Once a lookup has run, the list shows wordsRs_ and the meaning box its meaningText (only
+  // lookups write them).
+  bool meaningShown_ = false;
   int exitCode_ = 0;
 };
 

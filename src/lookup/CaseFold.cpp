@@ -71,4 +71,39 @@ bool AppendFolded(std::string_view text, std::string& out, bool strict) {
   return true;
 }
 
+namespace {
+
+// Walks both texts while their folded characters agree; `prefixOnly` makes an ended `b` a match.
+int CompareFoldedImpl(std::string_view a, std::string_view b, bool prefixOnly) {
+  const char* p = a.data();
+  const char* const pEnd = p + a.size();
+  const char* q = b.data();
+  const char* const qEnd = q + b.size();
+  while (p < pEnd && q < qEnd) {
+    const auto x = static_cast<unsigned char>(*p);
+    const auto y = static_cast<unsigned char>(*q);
+    if ((x | y) < 0x80) {  // the common case: two ASCII bytes
+      const int fx = (x >= 'A' && x <= 'Z') ? x + 32 : x;
+      const int fy = (y >= 'A' && y <= 'Z') ? y + 32 : y;
+      if (fx != fy) return fx < fy ? -1 : 1;
+      ++p;
+      ++q;
+      continue;
+    }
+    const char32_t cx = NextFolded(p, pEnd);
+    const char32_t cy = NextFolded(q, qEnd);
+    if (cx != cy) return cx < cy ? -1 : 1;
+  }
+  if (q == qEnd) return (prefixOnly || p == pEnd) ? 0 : 1;
+  return -1;
+}
+
+}  // namespace
+
+int CompareFolded(std::string_view a, std::string_view b) { return CompareFoldedImpl(a, b, false); }
+
+int CompareFoldedToPrefix(std::string_view text, std::string_view prefix) {
+  return CompareFoldedImpl(text, prefix, true);
+}
+
 }  // namespace kelvara

@@ -46,6 +46,28 @@ std::uint64_t HeadOf(std::string_view key) {
   return head;
 }
 
+// HeadOf the folded text, folded as it is read: only the first eight folded bytes are made.
+std::uint64_t FoldedHead(std::string_view text) {
+  std::uint64_t head = 0;
+  std::size_t bytes = 0;
+  const char* p = text.data();
+  const char* const limit = p + text.size();
+  while (bytes < 8 && p < limit) {
+    const char32_t folded = NextFolded(p, limit);
+    if (folded < 0x80) {
+      head = (head << 8) | folded;
+      ++bytes;
+      continue;
+    }
+    std::string encoded;
+    utf8::Append(encoded, folded);
+    for (std::size_t k = 0; k < encoded.size() && bytes < 8; ++k, ++bytes) {
+      head = (head << 8) | static_cast<unsigned char>(encoded[k]);
+    }
+  }
+  return bytes == 0 ? 0 : head << (8 * (8 - bytes));
+}
+
 OpenResult Fail(DictError error, std::string message) {
   OpenResult result;
   result.error = error;
@@ -152,41 +174,43 @@ OpenResult DictionaryLoader::Load(std::unique_ptr<std::uint8_t[]> data, std::siz
   return result;
 }
 
-// Folds every headword in index order and checks that the stored order is the one the prefix
-// search needs: by folded headword, ties by row.
+// Checks that the stored order is the one the prefix search needs (by folded headword, ties by
+// row) and keeps the first eight folded bytes of every headword; the headwords themselves stay
+// where they lie in the table.
 std::string DictionaryLoader::BuildIndex(Dictionary& dict) {
   const std::size_t rows = dict.rowCount_;
-  std::size_t headwordBytes = 0;
-  for (std::size_t row = 0; row < rows; ++row) headwordBytes += dict.English(row).size();
-  dict.folded_.reserve(headwordBytes + headwordBytes / 8);
-  dict.headwords_.reserve(headwordBytes);
-  dict.headwordEnds_.resize(rows);
-  dict.foldedEnds_.resize(rows);
+  // Column 0 is stored as one run of text, so one pass checks every headword's encoding. A
+  // character split across two headwords would pass that pass, but then the second headword
+  // begins with a continuation byte, which is looked for below.
+  const std::string_view allHeadwords(dict.text_, rows == 0 ? 0 : dict.cellEnds_[rows - 1]);
+  bool valid = utf8::IsValid(allHeadwords);
+  for (std::size_t row = 0; valid && row < rows; ++row) {
+    const std::string_view headword = dict.English(row);
+    valid = headword.empty() || (static_cast<unsigned char>(headword[0]) & 0xC0) != 0x80;
+  }
+  if (!valid) {
+    for (std::size_t i = 0; i < rows; ++i) {  // the first culprit in index order names the row
+      if (!utf8::IsValid(dict.HeadwordAt(i))) {
+        return "the headword of row " + std::to_string(dict.sorted_[i] + 1) + " is not valid UTF-8";
+      }
+    }
+  }
+
   std::vector<std::uint64_t> heads(rows);
-  dict.secondHeads_.resize(rows);
-  std::size_t previousBegin = 0;
+  std::string_view previous;
   for (std::size_t i = 0; i < rows; ++i) {
     const std::uint32_t row = dict.sorted_[i];
-    const std::size_t begin = dict.folded_.size();
     const std::string_view headword = dict.English(row);
-    dict.headwords_.append(headword);
-    dict.headwordEnds_[i] = static_cast<std::uint32_t>(dict.headwords_.size());
-    if (!AppendFolded(headword, dict.folded_, /*strict=*/true)) {
-      return "the headword of row " + std::to_string(row + 1) + " is not valid UTF-8";
-    }
-    if (dict.folded_.size() > UINT32_MAX) return "its headwords are too long";
-    dict.foldedEnds_[i] = static_cast<std::uint32_t>(dict.folded_.size());
-    const std::string_view key(dict.folded_.data() + begin, dict.folded_.size() - begin);
-    heads[i] = HeadOf(key);
-    dict.secondHeads_[i] = key.size() > 8 ? HeadOf(key.substr(8)) : 0;
+    heads[i] = FoldedHead(headword);
     if (i > 0) {
-      const std::string_view previous(dict.folded_.data() + previousBegin, begin - previousBegin);
-      const int order = previous.compare(key);
+      // Neighbours mostly differ early: equal heads are the only ones compared further.
+      const int order = heads[i - 1] != heads[i] ? (heads[i - 1] < heads[i] ? -1 : 1)
+                                                 : CompareFolded(previous, headword);
       if (order > 0 || (order == 0 && dict.sorted_[i - 1] > row)) {
         return "its index is out of order at row " + std::to_string(row + 1);
       }
     }
-    previousBegin = begin;
+    previous = headword;
   }
   dict.headLevels_.push_back(std::move(heads));
   while (dict.headLevels_.back().size() > kHeadSample) {
@@ -233,36 +257,23 @@ std::pair<std::uint64_t, std::uint64_t> HeadSpan(std::string_view part) {
 }  // namespace
 
 std::pair<std::size_t, std::size_t> Dictionary::PrefixRange(std::string_view prefix) const {
-  const bool hasNul = prefix.find('\0') != std::string_view::npos;
   const auto [low, high] = HeadSpan(prefix.substr(0, 8));
-  if (prefix.size() <= 8 && !hasNul) return {HeadBound(low, false), HeadBound(high, true)};
+  std::size_t lo = HeadBound(low, false), hi = HeadBound(high, true);
+  const bool hasNul = prefix.find('\0') != std::string_view::npos;
+  if (prefix.size() <= 8 && !hasNul) return {lo, hi};
 
-  // Longer: within the run of keys that share the prefix's first eight bytes...
-  std::size_t lo = HeadBound(low, false), hi = HeadBound(low, true);
-  if (!hasNul) {
-    // ...the next eight bytes narrow it, and settle it for prefixes of up to 16 bytes.
-    const std::uint64_t low2 = HeadSpan(prefix.substr(8, 8)).first;
-    const std::uint64_t high2 = HeadSpan(prefix.substr(8, 8)).second;
-    const auto begin = secondHeads_.begin();
-    const auto first = std::partition_point(begin + static_cast<std::ptrdiff_t>(lo),
-                                            begin + static_cast<std::ptrdiff_t>(hi),
-                                            [&](std::uint64_t h) { return h < low2; });
-    const auto last = std::partition_point(first, begin + static_cast<std::ptrdiff_t>(hi),
-                                           [&](std::uint64_t h) { return h <= high2; });
-    lo = static_cast<std::size_t>(first - begin);
-    hi = static_cast<std::size_t>(last - begin);
-    if (prefix.size() <= 16) return {lo, hi};
-  }
+  // Longer, or with a NUL: the heads have narrowed the search to the run of headwords whose
+  // first eight folded bytes could begin a match; compare those in full, folding as they read.
   const std::size_t end = hi;
-  while (lo < hi) {  // first key >= prefix
+  while (lo < hi) {  // the first headword that does not sort before the matches
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (FoldedKey(mid) < prefix) lo = mid + 1; else hi = mid;
+    if (CompareFoldedToPrefix(HeadwordAt(mid), prefix) < 0) lo = mid + 1; else hi = mid;
   }
   const std::size_t first = lo;
   hi = end;
-  while (lo < hi) {  // first key that does not begin with prefix
+  while (lo < hi) {  // the first headword after them
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (FoldedKey(mid).starts_with(prefix)) lo = mid + 1; else hi = mid;
+    if (CompareFoldedToPrefix(HeadwordAt(mid), prefix) == 0) lo = mid + 1; else hi = mid;
   }
   return {first, lo};
 }

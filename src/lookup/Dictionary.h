@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "Format.h"
+
 namespace kelvara {
 
 class FileLock;
@@ -73,21 +75,13 @@ class Dictionary {
   const std::vector<std::string>& ColumnNames() const { return columnNames_; }
 
   // The index: rows ordered by their case-folded headword, code point by code point, ties in
-  // file order. SortedRow(i) is the row at position i; FoldedKey(i) its folded headword.
+  // file order. SortedRow(i) is the row at position i.
   std::uint32_t SortedRow(std::size_t position) const { return sorted_[position]; }
-  std::string_view FoldedKey(std::size_t position) const {
-    const std::uint32_t begin = position == 0 ? 0 : foldedEnds_[position - 1];
-    return std::string_view(folded_.data() + begin, foldedEnds_[position] - begin);
-  }
+  // The headword at index position i as written. Its folded form is not kept: searches fold as
+  // they compare (CaseFold.h), so opening makes no second copy of the headwords.
+  std::string_view HeadwordAt(std::size_t position) const { return English(sorted_[position]); }
 
-  // The headword at index position i as written: the same text as English(SortedRow(i)), kept
-  // in index order so that listing a range of matches reads memory in order.
-  std::string_view HeadwordAt(std::size_t position) const {
-    const std::uint32_t begin = position == 0 ? 0 : headwordEnds_[position - 1];
-    return std::string_view(headwords_.data() + begin, headwordEnds_[position] - begin);
-  }
-
-  // Index positions [first, last) whose folded key begins with `foldedPrefix`.
+  // Index positions [first, last) whose folded headword begins with `foldedPrefix`.
   std::pair<std::size_t, std::size_t> PrefixRange(std::string_view foldedPrefix) const;
 
   // What the header says, for `kelvara-dict info`.
@@ -102,17 +96,13 @@ class Dictionary {
   std::unique_ptr<FileLock> lock_;
   std::unique_ptr<std::uint8_t[]> data_;   // the file, its table decrypted in place
   const char* text_ = nullptr;             // every cell's bytes, back to back
-  std::vector<std::uint32_t> cellEnds_;    // end of cell (column * rows + row) in text_
-  std::vector<std::uint32_t> sorted_;      // row numbers in index order
-  std::string folded_;                     // folded headwords in index order
-  std::vector<std::uint32_t> foldedEnds_;  // end of each folded headword in folded_
-  std::string headwords_;                  // headwords as written, in index order
-  std::vector<std::uint32_t> headwordEnds_;
-  // headLevels_[0]: the first eight bytes of each folded key, big-endian and zero-padded; each
-  // further level holds every 16th entry of the one below, up to a top of at most 16. A search
-  // compares integers, two cache lines a level, and reads keys only near its answer.
+  format::U32View cellEnds_;               // end of cell (column * rows + row) in text_
+  format::U32View sorted_;                 // row numbers in index order
+  // headLevels_[0]: the first eight bytes of each folded headword, big-endian and zero-padded;
+  // each further level holds every 16th entry of the one below, up to a top of at most 16. A
+  // search compares integers, two cache lines a level, and reads headwords only for prefixes
+  // longer than eight bytes, within the run that shares their first eight.
   std::vector<std::vector<std::uint64_t>> headLevels_;
-  std::vector<std::uint64_t> secondHeads_;  // bytes 8 to 15 of each folded key, the same way
   std::size_t HeadBound(std::uint64_t v, bool after) const;
   std::vector<std::string> columnNames_;
   std::size_t rowCount_ = 0;

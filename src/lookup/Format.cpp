@@ -53,7 +53,8 @@ std::string DecodePayload(std::span<const std::uint8_t> bytes, Payload& out) {
     return "its cell table is longer than the file";
   }
   std::uint32_t previous = 0;
-  for (std::uint32_t end : out.cellEnds) {
+  for (std::size_t i = 0; i < out.cellEnds.size(); ++i) {
+    const std::uint32_t end = out.cellEnds[i];
     if (end < previous || end > textSize) return "its cell table points outside the text";
     previous = end;
   }
@@ -65,7 +66,8 @@ std::string DecodePayload(std::span<const std::uint8_t> bytes, Payload& out) {
   if (!d.U32Array(out.rowCount, out.sorted)) return "its index is cut short";
   if (d.remaining() != 0) return "it has bytes after its index";
   std::vector<bool> seen(out.rowCount, false);
-  for (std::uint32_t row : out.sorted) {
+  for (std::size_t i = 0; i < out.sorted.size(); ++i) {
+    const std::uint32_t row = out.sorted[i];
     if (row >= out.rowCount || seen[row]) return "its index does not list every row once";
     seen[row] = true;
   }

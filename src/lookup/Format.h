@@ -80,6 +80,20 @@ using KeyCheck = std::array<std::uint8_t, kKeyCheckSize>;
 bool DeriveFileKey(std::string_view password, std::span<const std::uint8_t> salt,
                    std::uint32_t iterations, crypto::Key& key, KeyCheck& check);
 
+// n little-endian u32 values read where they lie (at any alignment), so that opening makes no
+// copy of the tables in the file.
+class U32View {
+ public:
+  U32View() = default;
+  U32View(const std::uint8_t* p, std::size_t n) : p_(p), n_(n) {}
+  std::size_t size() const { return n_; }
+  std::uint32_t operator[](std::size_t i) const { return LoadU32(p_ + 4 * i); }
+
+ private:
+  const std::uint8_t* p_ = nullptr;
+  std::size_t n_ = 0;
+};
+
 // Reads from [p, limit); every call fails, without reading, past the limit.
 class Decoder {
  public:
@@ -105,11 +119,10 @@ class Decoder {
     s.assign(reinterpret_cast<const char*>(at), n);
     return true;
   }
-  // n little-endian u32 values.
-  bool U32Array(std::size_t n, std::vector<std::uint32_t>& out) {
+  // n little-endian u32 values, viewed where they lie.
+  bool U32Array(std::size_t n, U32View& out) {
     if (n > remaining() / 4) return false;
-    out.resize(n);
-    for (std::size_t i = 0; i < n; ++i) out[i] = LoadU32(p_ + 4 * i);
+    out = U32View(p_, n);
     p_ += 4 * n;
     return true;
   }
@@ -119,15 +132,15 @@ class Decoder {
   const std::uint8_t* limit_;
 };
 
-// The decrypted table, before its index is checked.
+// The decrypted table, before its index is checked. The views point into the decoded bytes.
 struct Payload {
   std::string tableName;
   std::vector<std::string> columnNames;
   std::uint32_t rowCount = 0;
-  std::vector<std::uint32_t> cellEnds;  // column by column, each row's end in the text
+  U32View cellEnds;                     // column by column, each row's end in the text
   std::size_t textOffset = 0;           // where the text starts within the payload bytes
   std::size_t textSize = 0;
-  std::vector<std::uint32_t> sorted;    // row numbers in index order
+  U32View sorted;                       // row numbers in index order
 };
 
 // Decodes and checks the layout of a payload (sizes, bounds, monotonic cell ends, the index a

@@ -23,6 +23,7 @@ Pattern::Pattern(std::string_view word) {
     const char32_t folded = FoldCase(cp);
     if (inPrefix) {
       utf8::Append(prefix_, folded);
+      ++prefixChars_;
     } else {
       tokens_.push_back({Kind::Literal, false, folded, 0, 0});
       ++minChars_;
@@ -108,13 +109,17 @@ bool Pattern::Accepts(const Token& token, char32_t folded) const {
 }
 
 // Glob matching with one backtrack point per star: linear in practice, never exponential. The
-// pattern ends with a star, so reaching it is a match.
-bool Pattern::MatchesAfterPrefix(std::string_view foldedKey) const {
-  if (foldedKey.size() < prefix_.size()) return false;
-  const std::string_view text = foldedKey.substr(prefix_.size());
-  if (text.size() < minChars_) return false;  // every character takes at least one byte
-  const char* const begin = text.data();
-  const char* const limit = begin + text.size();
+// pattern ends with a star, so reaching it is a match. The headword is folded as it is read.
+bool Pattern::MatchesAfterPrefix(std::string_view headword) const {
+  const char* const limit = headword.data() + headword.size();
+  const char* begin = headword.data();
+  for (std::size_t i = 0; i < prefixChars_; ++i) {
+    if (begin == limit) return false;
+    char32_t skipped;
+    begin += utf8::DecodeLenient(begin, limit, &skipped);
+  }
+  // Every character takes at least one byte.
+  if (static_cast<std::size_t>(limit - begin) < minChars_) return false;
   const std::size_t last = tokens_.size() - 1;
 
   std::size_t t = 0;
@@ -129,11 +134,11 @@ bool Pattern::MatchesAfterPrefix(std::string_view foldedKey) const {
       continue;
     }
     if (p < limit) {
-      char32_t cp;
-      const std::size_t n = utf8::DecodeLenient(p, limit, &cp);
-      if (Accepts(tokens_[t], cp)) {
+      const char* next = p;
+      const char32_t folded = NextFolded(next, limit);
+      if (Accepts(tokens_[t], folded)) {
         ++t;
-        p += n;
+        p = next;
         continue;
       }
     }

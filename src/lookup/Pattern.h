@@ -21,8 +21,9 @@ class Pattern {
   const std::string& LiteralPrefix() const { return prefix_; }
   // True when the literal prefix is the whole pattern, so every key beginning with it matches.
   bool IsPlainPrefix() const { return tokens_.size() == 1; }
-  // Whether a folded headword matches, given that it begins with LiteralPrefix().
-  bool MatchesAfterPrefix(std::string_view foldedKey) const;
+  // Whether a headword (as written, not folded) matches, given that its folded form begins with
+  // LiteralPrefix().
+  bool MatchesAfterPrefix(std::string_view headword) const;
 
  private:
   enum class Kind : std::uint8_t { Literal, AnyChar, AnyDigit, List, Star };
@@ -42,6 +43,7 @@ class Pattern {
   bool ParseList(const std::vector<char32_t>& cps, std::size_t open, std::size_t close);
 
   std::string prefix_;
+  std::size_t prefixChars_ = 0;  // characters in prefix_: folding keeps the count, not the bytes
   std::vector<Token> tokens_;  // after the literal prefix; always ends with Star
   std::vector<Item> items_;
   std::size_t minChars_ = 0;   // characters a match needs after the prefix

@@ -36,7 +36,7 @@ Matches FindMatches(const Dictionary& dict, std::string_view wordUtf8) {
   if (pattern.IsPlainPrefix()) return MatchesBuilder::Range(dict, first, last - first);
   std::vector<std::uint32_t> positions;
   for (std::size_t i = first; i < last; ++i) {
-    if (pattern.MatchesAfterPrefix(dict.FoldedKey(i))) positions.push_back(static_cast<std::uint32_t>(i));
+    if (pattern.MatchesAfterPrefix(dict.HeadwordAt(i))) positions.push_back(static_cast<std::uint32_t>(i));
   }
   return MatchesBuilder::Positions(dict, std::move(positions));
 }

@@ -31,6 +31,9 @@ class Matches {
   std::string_view Headword(std::size_t i) const { return dict_->HeadwordAt(Position(i)); }
   std::string_view Meaning(std::size_t i) const { return dict_->Meaning(Row(i)); }
 
+  // The same rows in the same order from the same dictionary (typing on often narrows nothing).
+  bool operator==(const Matches& other) const = default;
+
  private:
   friend class MatchesBuilder;
   std::size_t Position(std::size_t i) const { return positions_.empty() ? first_ + i : positions_[i]; }

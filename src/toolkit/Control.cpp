@@ -158,9 +158,17 @@ bool TextBox::Create(Form& parent, const ControlArgs& args) {
 
 void TextBox::SetText(std::wstring_view text) {
   if (!hWnd()) return;
-  assigning_ = true;
-  SetWindowTextW(hWnd(), std::wstring(text).c_str());
-  assigning_ = false;
+  // Putting back the text the box already holds would only make it redraw itself: reading it
+  // stays inside this process, while a new text costs the window system several round trips.
+  if (!Holds(text)) {
+    assigning_ = true;
+    SetWindowTextW(hWnd(), std::wstring(text).c_str());
+    assigning_ = false;
+  } else {
+    // What a new text would also have done: no undo, not modified.
+    SendMessageW(hWnd(), EM_EMPTYUNDOBUFFER, 0, 0);
+    SendMessageW(hWnd(), EM_SETMODIFY, FALSE, 0);
+  }
   // A new text starts with the caret at its beginning, nothing selected.
   SendMessageW(hWnd(), EM_SETSEL, 0, 0);
   SendMessageW(hWnd(), EM_SCROLLCARET, 0, 0);
@@ -175,6 +183,10 @@ void TextBox::OnCommand(WORD notifyCode) {
   // During an assignment the platform may or may not report a change; SetText raises exactly
   // one itself once the text is in place.
   if (notifyCode == EN_CHANGE && !assigning_) RaiseChange();
+}
+
+bool TextBox::Holds(std::wstring_view text) const {
+  return static_cast<size_t>(TextLength()) == text.size() && Text() == text;
 }
 
 int TextBox::TextLength() const {
@@ -263,11 +275,18 @@ bool ListBox::Create(Form& parent, const ControlArgs& args) {
 bool ListBox::SetCount(size_t count) {
   if (!hWnd()) return false;
   const LRESULT r = SendMessageW(hWnd(), LB_SETCOUNT, count, 0);
-  if (SendMessageW(hWnd(), LB_GETCURSEL, 0, 0) != LB_ERR)
-    SendMessageW(hWnd(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  ShowFromStart();
   // The same number of entries may now stand for other headwords: draw them again.
   InvalidateRect(hWnd(), nullptr, TRUE);
   return r != LB_ERR && r != LB_ERRSPACE;
+}
+
+void ListBox::ShowFromStart() {
+  if (!hWnd()) return;
+  // Both are answered inside this process; only a change goes on to the window system.
+  if (SendMessageW(hWnd(), LB_GETCURSEL, 0, 0) != LB_ERR)
+    SendMessageW(hWnd(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  if (SendMessageW(hWnd(), LB_GETTOPINDEX, 0, 0) > 0) SendMessageW(hWnd(), LB_SETTOPINDEX, 0, 0);
 }
 
 int ListBox::ListCount() const {

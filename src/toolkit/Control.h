@@ -87,13 +87,15 @@ class Control {
   Form* parent_ = nullptr;
 };
 
-// A text box (EDIT). Assigning the text runs the change handler before SetText returns.
+// A text box (EDIT). Assigning the text runs the change handler before SetText returns, and
+// leaves the caret at the start with nothing selected, whether or not the text differs.
 class TextBox : public Control {
  public:
   bool Create(Form& parent, const ControlArgs& args);
 
   std::wstring Text() const { return Control::Text(); }
   void SetText(std::wstring_view text);
+  bool Holds(std::wstring_view text) const;  // the text is exactly this
   int TextLength() const;
 
   int SelStart() const;
@@ -123,9 +125,13 @@ class ListBox : public Control {
  public:
   bool Create(Form& parent, const ControlArgs& args);
 
-  // Replaces the entries by `count` entries; nothing is selected afterwards.
+  // Replaces the entries by `count` entries, shown from the first; nothing is selected
+  // afterwards.
   bool SetCount(size_t count);
   void Clear() { SetCount(0); }
+  // What SetCount does to the view, for a refill with the very same entries: nothing selected,
+  // the first entry at the top, and nothing drawn again that has not moved.
+  void ShowFromStart();
   int ListCount() const;
   int ListIndex() const;  // -1: none selected
   void SetListIndex(int index);

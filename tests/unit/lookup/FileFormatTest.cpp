@@ -267,5 +267,31 @@ TEST(OpeningErrors, SealedButInconsistentContentIsDamaged) {
   EXPECT_EQ(Dictionary::FromBytes(Seal(otherColumn.Bytes())).error, DictError::NotADictionary);
 }
 
+// Opening checks every headword's encoding in one pass over the whole column, and the order by
+// the first eight folded bytes before any text: neither shortcut may let damage through.
+TEST(OpeningErrors, HeadwordChecksCatchWhatTheirShortcutsCouldMiss) {
+  RawTable split = GoodRaw();
+  split.cells[0] = "b\xC3";     // row 1 ends with the lead byte of a character...
+  split.cells[1] = "\xA9" "A";  // ...whose continuation begins row 2: valid only as one text
+  const auto splitOpened = Dictionary::FromBytes(Seal(split.Bytes()));
+  EXPECT_EQ(splitOpened.error, DictError::Damaged);
+  EXPECT_NE(splitOpened.message.find("row 2 is not valid UTF-8"), std::string::npos)
+      << splitOpened.message;
+
+  RawTable late = GoodRaw();
+  late.cells = {"abcdefghZ", "ABCDEFGHa", "c", "1", "2", "3"};
+  late.sorted = {1, 0, 2};
+  EXPECT_EQ(Dictionary::FromBytes(Seal(late.Bytes())).error, DictError::None);
+  late.sorted = {0, 1, 2};  // out of order only at the ninth byte
+  EXPECT_EQ(Dictionary::FromBytes(Seal(late.Bytes())).error, DictError::Damaged);
+
+  RawTable tie = GoodRaw();
+  tie.cells = {"abcdefgh\xC3\x89", "ABCDEFGH\xC3\xA9", "c", "1", "2", "3"};  // ...É, ...é
+  tie.sorted = {0, 1, 2};
+  EXPECT_EQ(Dictionary::FromBytes(Seal(tie.Bytes())).error, DictError::None);
+  tie.sorted = {1, 0, 2};  // equal when folded, so file order decides
+  EXPECT_EQ(Dictionary::FromBytes(Seal(tie.Bytes())).error, DictError::Damaged);
+}
+
 }  // namespace
 }  // namespace kelvara

@@ -209,8 +209,12 @@ std::string ToUtf8(const std::u32string& s) {
   std::string out;
   for (char32_t c : s) {
     if (c < 0x80) out.push_back(static_cast<char>(c));
-    else {  // the alphabet below stays under U+0800
+    else if (c < 0x800) {
       out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {  // the alphabets below stay under U+10000
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
       out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
   }
@@ -241,6 +245,42 @@ TEST(MatchingAgainstAReference, RandomHeadwordsAndPatterns) {
     for (std::size_t n = pick(5); n > 0; --n) pattern += pieces[pick(std::size(pieces))];
     std::vector<std::string> expected;
     for (std::size_t pos = 0; pos < dict->size(); ++pos) {  // index order
+      const std::uint32_t row = dict->SortedRow(pos);
+      if (Reference(pattern, 0, headwords[row], 0)) expected.push_back(rows[row][0]);
+    }
+    ASSERT_EQ(Listed(*dict, ToUtf8(pattern)), expected) << ToUtf8(pattern);
+  }
+}
+
+// Headwords are folded as they are read, and some letters fold to a shorter encoding: the
+// Kelvin sign (3 bytes) and long s (2 bytes) fold to k and s (1 byte). Prefixes, wildcards and
+// lists after them must still count characters, not bytes.
+TEST(MatchingAgainstAReference, LettersWhoseFoldIsShorterThanThemselves) {
+  const std::u32string alphabet = U"kK\u212AsS\u017F\u00E9 ";
+  std::mt19937 rng(678);
+  auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+
+  std::vector<std::u32string> headwords;
+  std::vector<WordRow> rows;
+  for (int i = 0; i < 300; ++i) {
+    std::u32string h;
+    // Half begin with eight k of mixed spellings: equal first eight folded bytes, unequal raw.
+    if (i % 2) for (int k = 0; k < 8; ++k) h.push_back(U"kK\u212A"[pick(3)]);
+    for (std::size_t n = 1 + pick(10); n > 0; --n) h.push_back(alphabet[pick(alphabet.size())]);
+    headwords.push_back(h);
+    rows.push_back({ToUtf8(h), std::to_string(i)});
+  }
+  auto dict = test::Make(rows);
+
+  // List items are written folded: the reference does not fold them.
+  const std::u32string pieces[] = {U"k", U"K", U"\u212A", U"s", U"S", U"\u017F", U"\u00C9",
+                                   U"?", U"#", U"*", U"[k]", U"[!s]", U"[s\u00E9]", U"kkkkkkkk",
+                                   U"\u212A\u212A\u212A\u212Akkkk"};
+  for (int round = 0; round < 3000; ++round) {
+    std::u32string pattern;
+    for (std::size_t n = pick(5); n > 0; --n) pattern += pieces[pick(std::size(pieces))];
+    std::vector<std::string> expected;
+    for (std::size_t pos = 0; pos < dict->size(); ++pos) {
       const std::uint32_t row = dict->SortedRow(pos);
       if (Reference(pattern, 0, headwords[row], 0)) expected.push_back(rows[row][0]);
     }
