@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchRows.h"
 #include "lookup/Dictionary.h"
 #include "lookup/DictionaryWriter.h"
 #include "lookup/SearchWords.h"
@@ -22,17 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using kelvara::WordRow;
-
-// The first n characters (not bytes) of a UTF-8 word.
-std::string Prefix(const std::string& word, std::size_t n) {
-  std::size_t end = 0;
-  while (end < word.size() && n > 0) {
-    ++end;
-    while (end < word.size() && (static_cast<unsigned char>(word[end]) & 0xC0) == 0x80) ++end;
-    --n;
-  }
-  return word.substr(0, end);
-}
 
 bool IsAscii(const std::string& s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -59,37 +49,6 @@ Stats Summarize(std::vector<double> t) {
   std::sort(t.begin(), t.end());
   const auto at = [&](double q) { return t[std::min(t.size() - 1, static_cast<std::size_t>(q * static_cast<double>(t.size())))]; };
   return {at(0.5), at(0.99)};
-}
-
-std::vector<WordRow> MakeRows(const std::string& wordList, std::size_t wanted, std::mt19937& rng) {
-  std::ifstream in(wordList);
-  std::vector<std::string> all;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) all.push_back(line);
-  }
-  if (all.empty()) return {};
-  // An even spread over the whole list, so every initial letter keeps its share.
-  std::vector<std::string> words;
-  const std::size_t n = std::min(wanted, all.size());
-  for (std::size_t k = 0; k < n; ++k) words.push_back(all[k * all.size() / n]);
-  std::shuffle(words.begin(), words.end(), rng);
-
-  static const char* const kPersian[] = {"کتاب", "خانه", "زیبا", "رفتن", "آب", "درخت", "کوچک",
-                                         "بزرگ", "دوست", "شهر", "نور", "زمان", "کردن", "یک",
-                                         "واژه", "معنی", "گفتن", "دیدن", "سبز", "راه"};
-  std::uniform_int_distribution<int> count(2, 7), pick(0, 19);
-  std::vector<WordRow> rows;
-  rows.reserve(words.size());
-  for (std::string& w : words) {
-    std::string meaning;
-    for (int i = count(rng); i > 0; --i) {
-      if (!meaning.empty()) meaning += i % 3 == 0 ? "، " : " ";
-      meaning += kPersian[pick(rng)];
-    }
-    rows.push_back({std::move(w), std::move(meaning)});
-  }
-  return rows;
 }
 
 struct Sqlite {
@@ -152,8 +111,8 @@ std::size_t EngineLookup(const kelvara::Dictionary& dict, const std::string& wor
 int main(int argc, char** argv) {
   const std::string wordList = argc > 1 ? argv[1] : "/usr/share/dict/american-english-huge";
   const std::size_t wanted = argc > 2 ? std::stoul(argv[2]) : 300000;
-  std::mt19937 rng(20240611);
-  const std::vector<WordRow> rows = MakeRows(wordList, wanted, rng);
+  std::mt19937 rng(kelvara::bench::kBenchSeed);
+  const std::vector<WordRow> rows = kelvara::bench::MakeBenchRows(wordList, wanted, rng);
   if (rows.empty()) {
     std::fprintf(stderr, "kelvara-bench: cannot read the word list %s\n", wordList.c_str());
     return 2;
@@ -205,9 +164,9 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 1000; ++i) {
     // Half random letters (often nothing matches), half taken from real headwords.
     kinds[1].words.push_back(i % 2 ? std::string{char(letter(rng)), char(letter(rng))}
-                                   : Prefix(rows[anyRow(rng)][0], 2));
+                                   : kelvara::bench::Utf8Prefix(rows[anyRow(rng)][0], 2));
     kinds[2].words.push_back(i % 2 ? std::string{char(letter(rng)), char(letter(rng)), char(letter(rng))}
-                                   : Prefix(rows[anyRow(rng)][0], 3));
+                                   : kelvara::bench::Utf8Prefix(rows[anyRow(rng)][0], 3));
     kinds[3].words.push_back(rows[anyRow(rng)][0]);
   }
 
