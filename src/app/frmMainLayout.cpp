@@ -21,12 +21,14 @@ class ControlsTarget final : public MainLayoutTarget {
   float Height(MainControl c) override { return static_cast<float>(Of(c).Height()); }
   void Move(MainControl c, float left, std::optional<float> top, std::optional<float> width,
             std::optional<float> height) override {
-    Of(c).Move(Px(left), Px(top), Px(width), Px(height));
+    moved_ |= Of(c).Move(Px(left), Px(top), Px(width), Px(height));
   }
-  void SetLeft(MainControl c, float v) override { Of(c).SetLeft(Px(v)); }
-  void SetTop(MainControl c, float v) override { Of(c).SetTop(Px(v)); }
-  void SetWidth(MainControl c, float v) override { Of(c).SetWidth(Px(v)); }
-  void SetHeight(MainControl c, float v) override { Of(c).SetHeight(Px(v)); }
+  void SetLeft(MainControl c, float v) override { moved_ |= Of(c).SetLeft(Px(v)); }
+  void SetTop(MainControl c, float v) override { moved_ |= Of(c).SetTop(Px(v)); }
+  void SetWidth(MainControl c, float v) override { moved_ |= Of(c).SetWidth(Px(v)); }
+  void SetHeight(MainControl c, float v) override { moved_ |= Of(c).SetHeight(Px(v)); }
+
+  bool Moved() const { return moved_; }
 
  private:
   static int Px(float v) { return static_cast<int>(std::lround(v)); }
@@ -49,6 +51,7 @@ class ControlsTarget final : public MainLayoutTarget {
     return f_.txtWord;
   }
   frmMain& f_;
+  bool moved_ = false;
 };
 }  // namespace
 
@@ -59,6 +62,7 @@ void frmMain::Form_Resize() {
   }
   ControlsTarget target(*this);
   LayOutMainWindow(target);
+  if (!target.Moved()) return;
   // A caption can land where the meaning box was a moment ago (maximising moves it down over
   // the box's old place); have every control paint itself again in its new place.
   RedrawWindow(hWnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

@@ -113,12 +113,17 @@ int Control::Height() const {
   return r.bottom - r.top;
 }
 
-void Control::Move(int left, std::optional<int> top, std::optional<int> width,
+bool Control::Move(int left, std::optional<int> top, std::optional<int> width,
                    std::optional<int> height) {
-  if (!hwnd_) return;
+  if (!hwnd_) return false;
   const RECT r = RectInParent(hwnd_);
-  SetWindowPos(hwnd_, nullptr, left, top.value_or(r.top), width.value_or(r.right - r.left),
-               height.value_or(r.bottom - r.top), SWP_NOZORDER | SWP_NOACTIVATE);
+  const int x = left, y = top.value_or(r.top);
+  const int cx = width.value_or(r.right - r.left), cy = height.value_or(r.bottom - r.top);
+  // Every layout sets every control; most are where they were (the first display lays out a
+  // window that was made in place), and each move costs messages and a redraw.
+  if (x == r.left && y == r.top && cx == r.right - r.left && cy == r.bottom - r.top) return false;
+  SetWindowPos(hwnd_, nullptr, x, y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  return true;
 }
 
 bool Control::Enabled() const { return hwnd_ && IsWindowEnabled(hwnd_); }

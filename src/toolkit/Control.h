@@ -43,13 +43,14 @@ class Control {
   int Top() const;
   int Width() const;
   int Height() const;
-  // Omitted values stay as they are.
-  void Move(int left, std::optional<int> top = {}, std::optional<int> width = {},
+  // Omitted values stay as they are. True when the control moved or changed size: a control
+  // already in place is left alone.
+  bool Move(int left, std::optional<int> top = {}, std::optional<int> width = {},
             std::optional<int> height = {});
-  void SetLeft(int v) { Move(v); }
-  void SetTop(int v) { Move(Left(), v); }
-  void SetWidth(int v) { Move(Left(), {}, v); }
-  void SetHeight(int v) { Move(Left(), {}, {}, v); }
+  bool SetLeft(int v) { return Move(v); }
+  bool SetTop(int v) { return Move(Left(), v); }
+  bool SetWidth(int v) { return Move(Left(), {}, v); }
+  bool SetHeight(int v) { return Move(Left(), {}, {}, v); }
 
   bool Enabled() const;
   void SetEnabled(bool enabled);

@@ -187,6 +187,9 @@ bool Form::Show() {
     case WindowState::Maximized: cmd = SW_SHOWMAXIMIZED; break;
     case WindowState::Normal: cmd = SW_SHOW; break;
   }
+  // Laid out while still hidden, the controls move without drawing (a multi-line box redraws
+  // its scroll bar at every move); the layouts that showing runs then find them in place.
+  if (first && GetWindowState() == WindowState::Normal && !IsWindowVisible(hwnd_)) RaiseResize();
   ShowWindow(hwnd_, cmd);
   if (first && hwnd_) {
     shownOnce_ = true;

@@ -1,6 +1,10 @@
 // Controls that draw or size themselves: labels, the virtual list, pictures.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <set>
 
 #include "TestSupport.h"
@@ -198,6 +202,38 @@ TEST_F(ControlsTest, AGifDecodesToItsSizeWithTransparencyOnTheBackground) {
   SelectObject(dc, old);
   DeleteDC(dc);
   DeleteObject(bmp);
+}
+
+LRESULT CALLBACK CountPositionChanges(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR count) {
+  if (msg == WM_WINDOWPOSCHANGING) ++*reinterpret_cast<int*>(count);
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+TEST_F(ControlsTest, MovingAControlWhereItAlreadyIsSendsItNothing) {
+  TestForm form;
+  toolkit::TextBox box;
+  form.build = [&](TestForm& f, HWND owner) {
+    return f.CreateFormWindow(TestForm::Args(), owner) &&
+           box.Create(f, {.left = 10, .top = 20, .width = 100, .height = 24});
+  };
+  ASSERT_TRUE(form.Load());
+  int changes = 0;
+  ASSERT_TRUE(SetWindowSubclass(box.hWnd(), CountPositionChanges, 1,
+                                reinterpret_cast<DWORD_PTR>(&changes)));
+  EXPECT_FALSE(box.Move(10, 20, 100, 24));
+  EXPECT_FALSE(box.SetWidth(100));
+  EXPECT_FALSE(box.SetTop(20));
+  EXPECT_EQ(changes, 0);
+  // Any one value that differs moves it, keeping the others.
+  EXPECT_TRUE(box.SetHeight(30));
+  EXPECT_TRUE(box.Move(15));
+  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(box.Left(), 15);
+  EXPECT_EQ(box.Top(), 20);
+  EXPECT_EQ(box.Width(), 100);
+  EXPECT_EQ(box.Height(), 30);
+  RemoveWindowSubclass(box.hWnd(), CountPositionChanges, 1);
 }
 
 }  // namespace
