@@ -221,6 +221,25 @@ std::string ToUtf8(const std::u32string& s) {
   return out;
 }
 
+// 3,000 patterns strung together from `pieces`: the dictionary of `rows` lists, in index order,
+// exactly the headwords the reference matcher accepts.
+void ExpectSameAsReference(const std::vector<std::u32string>& headwords,
+                           const std::vector<WordRow>& rows,
+                           const std::vector<std::u32string>& pieces, std::mt19937& rng) {
+  auto dict = test::Make(rows);
+  auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+  for (int round = 0; round < 3000; ++round) {
+    std::u32string pattern;
+    for (std::size_t n = pick(5); n > 0; --n) pattern += pieces[pick(pieces.size())];
+    std::vector<std::string> expected;
+    for (std::size_t pos = 0; pos < dict->size(); ++pos) {
+      const std::uint32_t row = dict->SortedRow(pos);
+      if (Reference(pattern, 0, headwords[row], 0)) expected.push_back(rows[row][0]);
+    }
+    ASSERT_EQ(Listed(*dict, ToUtf8(pattern)), expected) << ToUtf8(pattern);
+  }
+}
+
 // Many headwords that share long beginnings (the search orders by their first eight bytes
 // first), and every kind of pattern, against the reference.
 TEST(MatchingAgainstAReference, RandomHeadwordsAndPatterns) {
@@ -236,20 +255,10 @@ TEST(MatchingAgainstAReference, RandomHeadwordsAndPatterns) {
     headwords.push_back(h);
     rows.push_back({ToUtf8(h), std::to_string(i)});
   }
-  auto dict = test::Make(rows);
-
-  const std::u32string pieces[] = {U"a", U"B", U"é", U"É", U"1", U" ", U"?", U"#", U"*",
-                                   U"[ab]", U"[!a]", U"[1é]", U"abababab"};
-  for (int round = 0; round < 3000; ++round) {
-    std::u32string pattern;
-    for (std::size_t n = pick(5); n > 0; --n) pattern += pieces[pick(std::size(pieces))];
-    std::vector<std::string> expected;
-    for (std::size_t pos = 0; pos < dict->size(); ++pos) {  // index order
-      const std::uint32_t row = dict->SortedRow(pos);
-      if (Reference(pattern, 0, headwords[row], 0)) expected.push_back(rows[row][0]);
-    }
-    ASSERT_EQ(Listed(*dict, ToUtf8(pattern)), expected) << ToUtf8(pattern);
-  }
+  ExpectSameAsReference(headwords, rows,
+                        {U"a", U"B", U"é", U"É", U"1", U" ", U"?", U"#", U"*", U"[ab]", U"[!a]",
+                         U"[1é]", U"abababab"},
+                        rng);
 }
 
 // Headwords are folded as they are read, and some letters fold to a shorter encoding: the
@@ -270,22 +279,12 @@ TEST(MatchingAgainstAReference, LettersWhoseFoldIsShorterThanThemselves) {
     headwords.push_back(h);
     rows.push_back({ToUtf8(h), std::to_string(i)});
   }
-  auto dict = test::Make(rows);
-
   // List items are written folded: the reference does not fold them.
-  const std::u32string pieces[] = {U"k", U"K", U"\u212A", U"s", U"S", U"\u017F", U"\u00C9",
-                                   U"?", U"#", U"*", U"[k]", U"[!s]", U"[s\u00E9]", U"kkkkkkkk",
-                                   U"\u212A\u212A\u212A\u212Akkkk"};
-  for (int round = 0; round < 3000; ++round) {
-    std::u32string pattern;
-    for (std::size_t n = pick(5); n > 0; --n) pattern += pieces[pick(std::size(pieces))];
-    std::vector<std::string> expected;
-    for (std::size_t pos = 0; pos < dict->size(); ++pos) {
-      const std::uint32_t row = dict->SortedRow(pos);
-      if (Reference(pattern, 0, headwords[row], 0)) expected.push_back(rows[row][0]);
-    }
-    ASSERT_EQ(Listed(*dict, ToUtf8(pattern)), expected) << ToUtf8(pattern);
-  }
+  ExpectSameAsReference(headwords, rows,
+                        {U"k", U"K", U"\u212A", U"s", U"S", U"\u017F", U"\u00C9", U"?", U"#",
+                         U"*", U"[k]", U"[!s]", U"[s\u00E9]", U"kkkkkkkk",
+                         U"\u212A\u212A\u212A\u212Akkkk"},
+                        rng);
 }
 
 }  // namespace
