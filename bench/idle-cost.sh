@@ -26,13 +26,7 @@ jobs=${KELVARA_JOBS:-2}
 bin=$root/build/win/bin
 
 if [ "$build" = 1 ]; then
-  bash scripts/deps.sh
-  cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build/native -j "$jobs" --target kelvara-dict
-  cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DKELVARA_DICT_TOOL="$root/build/native/bin/kelvara-dict" >/dev/null
-  cmake --build build/win -j "$jobs" --target kelvara kelvara_data kelvara-bench-window kelvara-probe
+  KELVARA_JOBS=$jobs bash scripts/build.sh kelvara kelvara_data kelvara-bench-window kelvara-probe
 fi
 
 source scripts/wine-env.sh

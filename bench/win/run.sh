@@ -31,14 +31,7 @@ jobs=${KELVARA_JOBS:-2}
 word_list=/usr/share/dict/american-english-huge
 
 if [ "$build" = 1 ]; then
-  bash scripts/deps.sh
-  # The Windows build makes the bundled Data.db with the native dictionary tool.
-  cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build/native -j "$jobs" --target kelvara-dict
-  cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DKELVARA_DICT_TOOL="$root/build/native/bin/kelvara-dict" >/dev/null
-  cmake --build build/win -j "$jobs" --target kelvara kelvara_data kelvara-ui-bench \
+  KELVARA_JOBS=$jobs bash scripts/build.sh kelvara kelvara_data kelvara-ui-bench \
     kelvara-open-bench kelvara-start-bench kelvara-bench-window kelvara-bench-window-cc6 \
     kelvara-bench-dict
 fi
