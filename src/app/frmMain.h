@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -143,8 +144,8 @@ class frmMain : public toolkit::Form {
   // A second start, or a Shift+F9 that the ordinary dispatch reached before the hotkey check,
   // asks for the restore; the next hotkey check carries it out, while watching is on.
   void RequestRestore();
-  static LRESULT CALLBACK ServicesProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR id, DWORD_PTR refData);
+  std::optional<LRESULT> OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  bool listeningForRestore_ = false;
   bool restoreRequested_ = false;
   ClipboardReader clipboardReader_;
   friend class ServicesTestAccess;

@@ -3,25 +3,20 @@
 // on the clipboard timer's ticks.
 #include "frmMain.h"
 
-#include <commctrl.h>
-
 #include "Services.h"
 
 namespace kelvara {
 
 namespace {
-constexpr UINT_PTR kServicesSubclassId = 0x4B56;
 // The timer keeps a tick due, so the wait normally ends within its interval; the bound keeps
 // the window alive should a tick ever run with the timer off.
 constexpr DWORD kLongestWaitMs = 50;
 }  // namespace
 
 void frmMain::RegisterHotKeyStep() {
-  // The second start's message, and a Shift+F9 that the ordinary dispatch reaches first, are
-  // heard through a subclass of the window.
-  if (!SetWindowSubclass(hWnd(), &frmMain::ServicesProc, kServicesSubclassId,
-                         reinterpret_cast<DWORD_PTR>(this)))
-    LogFailure(L"SetWindowSubclass of the main window", GetLastError());
+  // From here on the second start's message, and a Shift+F9 that the ordinary dispatch reaches
+  // first, are heard (OnMessage).
+  listeningForRestore_ = true;
   // Another program may hold the combination: the program goes on without it, silently.
   if (!RegisterHotKey(hWnd(), kHotKeyId, kHotKeyModifiers, kHotKeyKey))
     LogFailure(L"RegisterHotKey(Shift+F9)", GetLastError());
@@ -46,19 +41,17 @@ void frmMain::RequestRestore() {
   if (tmrClipboard.Enabled()) restoreRequested_ = true;
 }
 
-LRESULT CALLBACK frmMain::ServicesProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR id, DWORD_PTR refData) {
-  auto* form = reinterpret_cast<frmMain*>(refData);
+std::optional<LRESULT> frmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM) {
+  if (!listeningForRestore_) return std::nullopt;
   if (msg == WM_HOTKEY && wParam == static_cast<WPARAM>(kHotKeyId)) {
-    form->RequestRestore();
+    RequestRestore();
     return 0;
   }
   if (msg != 0 && msg == SecondStartMessage() && wParam == kSecondStartAsk) {
-    form->RequestRestore();
+    RequestRestore();
     return kSecondStartReply;
   }
-  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &frmMain::ServicesProc, id);
-  return DefSubclassProc(hwnd, msg, wParam, lParam);
+  return std::nullopt;
 }
 
 }  // namespace kelvara

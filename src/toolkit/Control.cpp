@@ -10,16 +10,17 @@
 
 namespace kelvara::toolkit {
 
-namespace {
-constexpr UINT_PTR kSubclassId = 0x4B56;  // "KV"
-}
-
 Control::~Control() {
   if (parent_) parent_->UnregisterControl(*this);
-  if (hwnd_) {
-    RemoveWindowSubclass(hwnd_, &Control::SubclassProc, kSubclassId);
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-  }
+  if (hwnd_) Unhook(hwnd_);
+}
+
+void Control::Unhook(HWND hwnd) {
+  // Put the class procedure back unless somebody subclassed the control after us; then our
+  // procedure stays in their chain and, finding no record, passes everything to the class.
+  if (GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Control::WindowProc))
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(baseProc_));
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
 }
 
 Control* Control::FromHwnd(HWND hwnd) {
@@ -45,15 +46,20 @@ bool Control::CreateChild(Form& parent, const wchar_t* className, DWORD style,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                               GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return false;
-  if (!SetWindowSubclass(hwnd, &Control::SubclassProc, kSubclassId,
-                         reinterpret_cast<DWORD_PTR>(this))) {
+  // The record goes in first: the procedure finds it there from the first message on. A fixed
+  // procedure and the user-data slot rather than SetWindowSubclass, whose bookkeeping is a
+  // window property: under Wine every message would then ask the window server for it, twice.
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetLastError(0);
+  baseProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Control::WindowProc)));
+  if (!baseProc_ && GetLastError() != 0) {
     DestroyWindow(hwnd);
     return false;
   }
   hwnd_ = hwnd;
   parent_ = &parent;
   textColor_ = args.textColor;
-  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SendMessageW(hwnd, WM_SETFONT,
                reinterpret_cast<WPARAM>(args.font ? parent.FontFor(*args.font) : parent.DefaultFont()),
                FALSE);
@@ -66,19 +72,27 @@ void Control::Detach() {
   parent_ = nullptr;
 }
 
-LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR id, DWORD_PTR refData) {
-  auto* self = reinterpret_cast<Control*>(refData);
+LRESULT CALLBACK Control::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self || self->hwnd_ != hwnd) {
+    // Unhooked while another subclass still calls us: the class procedure answers.
+    const auto classProc = reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC));
+    return classProc ? CallWindowProcW(classProc, hwnd, msg, wParam, lParam)
+                     : DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
   if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, &Control::SubclassProc, id);
-    if (self && self->hwnd_ == hwnd) self->Detach();
-    return DefSubclassProc(hwnd, msg, wParam, lParam);
+    const WNDPROC base = self->baseProc_;
+    self->Unhook(hwnd);
+    self->Detach();
+    return CallWindowProcW(base, hwnd, msg, wParam, lParam);
   }
-  if (self && self->hwnd_ == hwnd) {
-    if (msg == WM_SETFOCUS && self->parent_) self->parent_->OnControlFocused(*self);
-    if (auto answer = self->OnMessage(msg, wParam, lParam)) return *answer;
-  }
-  return DefSubclassProc(hwnd, msg, wParam, lParam);
+  if (msg == WM_SETFOCUS && self->parent_) self->parent_->OnControlFocused(*self);
+  if (auto answer = self->OnMessage(msg, wParam, lParam)) return *answer;
+  return self->CallBase(msg, wParam, lParam);
+}
+
+LRESULT Control::CallBase(UINT msg, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcW(baseProc_, hwnd_, msg, wParam, lParam);
 }
 
 std::optional<LRESULT> Control::OnMessage(UINT, WPARAM&, LPARAM&) { return std::nullopt; }
@@ -245,7 +259,7 @@ std::optional<LRESULT> TextBox::OnMessage(UINT msg, WPARAM& wParam, LPARAM& lPar
       break;
     case WM_SETFOCUS:
       if (onGotFocus) {
-        const LRESULT r = DefSubclassProc(hWnd(), msg, wParam, lParam);
+        const LRESULT r = CallBase(msg, wParam, lParam);
         onGotFocus();
         return r;
       }

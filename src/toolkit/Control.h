@@ -75,17 +75,20 @@ class Control {
   // The control's own messages, before its class procedure sees them. Returning a value
   // answers the message; std::nullopt passes it on.
   virtual std::optional<LRESULT> OnMessage(UINT msg, WPARAM& wParam, LPARAM& lParam);
+  // The class procedure's own answer, for a handler that acts after it.
+  LRESULT CallBase(UINT msg, WPARAM wParam, LPARAM lParam);
 
   std::optional<COLORREF> textColor_;
 
  private:
   friend class Form;
-  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR id, DWORD_PTR refData);
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  void Unhook(HWND hwnd);
   void Detach();
 
   HWND hwnd_ = nullptr;
   Form* parent_ = nullptr;
+  WNDPROC baseProc_ = nullptr;  // the class procedure the control had before ours
 };
 
 // A text box (EDIT). Assigning the text runs the change handler before SetText returns, and

@@ -421,6 +421,7 @@ void Form::Paint() {
 }
 
 LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (auto answer = OnMessage(msg, wParam, lParam)) return *answer;
   switch (msg) {
     case WM_COMMAND:
       if (lParam) {

@@ -127,6 +127,10 @@ class Form {
   virtual void Form_Unload(bool& /*cancel*/) {}
   virtual void Form_Resize() {}
   virtual void Form_KeyDown(int& /*keyCode*/, int /*shift*/) {}
+  // The window's messages before the form's own handling; a value answers the message.
+  virtual std::optional<LRESULT> OnMessage(UINT /*msg*/, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    return std::nullopt;
+  }
 
  private:
   friend class Control;

@@ -5,7 +5,9 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <set>
+#include <string>
 
 #include "TestSupport.h"
 #include "toolkit/Control.h"
@@ -234,6 +236,50 @@ TEST_F(ControlsTest, MovingAControlWhereItAlreadyIsSendsItNothing) {
   EXPECT_EQ(box.Width(), 100);
   EXPECT_EQ(box.Height(), 30);
   RemoveWindowSubclass(box.hWnd(), CountPositionChanges, 1);
+}
+
+std::wstring WindowText(HWND hwnd) {
+  wchar_t text[64] = {};
+  GetWindowTextW(hwnd, text, 64);
+  return text;
+}
+
+LRESULT CALLBACK PassOn(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// A control object may end before its window (a form's members go before the form's window):
+// the window then belongs to its class again, also when another subclass sits on top of ours.
+TEST_F(ControlsTest, AWindowOutlivingItsControlIsLeftToItsClass) {
+  TestForm form;
+  auto plain = std::make_unique<toolkit::TextBox>();
+  auto covered = std::make_unique<toolkit::TextBox>();
+  form.build = [&](TestForm& f, HWND owner) {
+    return f.CreateFormWindow(TestForm::Args(), owner) &&
+           plain->Create(f, {.left = 10, .top = 10, .width = 100, .height = 24}) &&
+           covered->Create(f, {.left = 10, .top = 40, .width = 100, .height = 24});
+  };
+  ASSERT_TRUE(form.Load());
+  // While the controls live, their key handler drops every key.
+  for (auto* box : {plain.get(), covered.get()}) box->onKeyPress = [](wchar_t& ch) { ch = 0; };
+  HWND plainWindow = plain->hWnd(), coveredWindow = covered->hWnd();
+  ASSERT_TRUE(SetWindowSubclass(coveredWindow, PassOn, 1, 0));
+  for (HWND w : {plainWindow, coveredWindow}) SendMessageW(w, WM_CHAR, L'a', 0);
+  EXPECT_EQ(WindowText(plainWindow), L"");
+  EXPECT_EQ(WindowText(coveredWindow), L"");
+
+  plain.reset();
+  covered.reset();
+  const auto classProc = GetClassLongPtrW(plainWindow, GCLP_WNDPROC);
+  EXPECT_EQ(GetWindowLongPtrW(plainWindow, GWLP_WNDPROC), classProc);
+  for (HWND w : {plainWindow, coveredWindow}) {
+    EXPECT_EQ(GetWindowLongPtrW(w, GWLP_USERDATA), 0);
+    SendMessageW(w, WM_CHAR, L'b', 0);
+    EXPECT_EQ(WindowText(w), L"b");
+  }
+  RemoveWindowSubclass(coveredWindow, PassOn, 1);
+  SendMessageW(coveredWindow, WM_CHAR, L'c', 0);
+  EXPECT_EQ(WindowText(coveredWindow), L"bc");
 }
 
 }  // namespace
