@@ -180,17 +180,17 @@ void TextBox::SetText(std::wstring_view text) {
   // Putting back the text the box already holds would only make it redraw itself: reading it
   // stays inside this process, while a new text costs the window system several round trips.
   if (!Holds(text)) {
+    // The edit control itself puts the caret at the start of a new text, nothing selected.
     assigning_ = true;
     SetWindowTextW(hWnd(), std::wstring(text).c_str());
     assigning_ = false;
   } else {
-    // What a new text would also have done: no undo, not modified.
+    // What a new text would also have done: no undo, not modified, the caret at the start.
     SendMessageW(hWnd(), EM_EMPTYUNDOBUFFER, 0, 0);
     SendMessageW(hWnd(), EM_SETMODIFY, FALSE, 0);
+    SendMessageW(hWnd(), EM_SETSEL, 0, 0);
+    SendMessageW(hWnd(), EM_SCROLLCARET, 0, 0);
   }
-  // A new text starts with the caret at its beginning, nothing selected.
-  SendMessageW(hWnd(), EM_SETSEL, 0, 0);
-  SendMessageW(hWnd(), EM_SCROLLCARET, 0, 0);
   RaiseChange();
 }
 
@@ -276,9 +276,10 @@ bool ListBox::Create(Form& parent, const ControlArgs& args) {
   ControlArgs a = args;
   a.exStyle |= WS_EX_CLIENTEDGE;
   // No data: the list stores nothing per entry. No integral height: the layout decides the
-  // height to the pixel.
+  // height to the pixel. The scroll bar stays, disabled while every entry shows: showing and
+  // hiding it would re-frame the list at most lookups.
   const DWORD style = LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_NODATA | LBS_NOINTEGRALHEIGHT |
-                      WS_VSCROLL;
+                      LBS_DISABLENOSCROLL | WS_VSCROLL;
   if (!CreateChild(parent, L"LISTBOX", style, a)) return false;
   // The entry height follows the list's font, which was set after the list measured itself.
   HDC dc = GetDC(hWnd());

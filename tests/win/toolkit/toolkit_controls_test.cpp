@@ -154,6 +154,46 @@ TEST_F(ControlsTest, VirtualListAsksOnlyForTheEntriesItDraws) {
   EXPECT_EQ(list.ListCount(), 3);
 }
 
+LRESULT CALLBACK CountFrameChanges(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                   DWORD_PTR count) {
+  if (msg == WM_NCCALCSIZE) ++*reinterpret_cast<int*>(count);
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// Showing and hiding a scroll bar re-frames the list (a round of window-system calls at each
+// lookup); the list keeps its bar and only enables it when the entries do not all show.
+TEST_F(ControlsTest, ListKeepsItsScrollBarWhateverItsLength) {
+  TestForm form;
+  toolkit::ListBox list;
+  list.itemText = [](size_t i) { return std::to_wstring(i); };
+  form.build = [&](TestForm& f, HWND owner) {
+    return f.CreateFormWindow(TestForm::Args(), owner) &&
+           list.Create(f, {.left = 10, .top = 10, .width = 200, .height = 100});
+  };
+  ASSERT_TRUE(form.Show());
+  int frames = 0;
+  ASSERT_TRUE(SetWindowSubclass(list.hWnd(), CountFrameChanges, 1, reinterpret_cast<DWORD_PTR>(&frames)));
+  auto barEnabled = [&] {
+    SCROLLBARINFO info{.cbSize = sizeof(SCROLLBARINFO)};
+    EXPECT_TRUE(GetScrollBarInfo(list.hWnd(), OBJID_VSCROLL, &info));
+    EXPECT_FALSE(info.rgstate[0] & STATE_SYSTEM_INVISIBLE);
+    return !(info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE);
+  };
+  RECT shortList{}, longList{};
+  list.SetCount(1);
+  GetClientRect(list.hWnd(), &shortList);
+  EXPECT_FALSE(barEnabled());
+  list.SetCount(300000);
+  GetClientRect(list.hWnd(), &longList);
+  EXPECT_TRUE(barEnabled());
+  list.SetCount(2);
+  EXPECT_FALSE(barEnabled());
+  EXPECT_EQ(shortList.right, longList.right);
+  EXPECT_LT(longList.right, 200 - 4);
+  EXPECT_EQ(frames, 0);
+  RemoveWindowSubclass(list.hWnd(), CountFrameChanges, 1);
+}
+
 TEST_F(ControlsTest, ListClickReportsTheEntryUnderTheMouse) {
   TestForm form;
   toolkit::ListBox list;

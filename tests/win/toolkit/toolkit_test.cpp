@@ -62,9 +62,18 @@ TEST_F(ToolkitTest, AssigningTextRunsTheChangeHandlerBeforeReturning) {
   // Every assignment is one change, also of the same text.
   f.text.SetText(L"apple");
   EXPECT_EQ(f.changes.size(), 2u);
-  // After the assignment the caret stands at the start, nothing selected.
+  // After the assignment the caret stands at the start, nothing selected, whether or not the
+  // text was new.
   EXPECT_EQ(f.text.SelStart(), 0);
   EXPECT_EQ(f.text.SelLength(), 0);
+  f.text.SetFocus();
+  for (const wchar_t* next : {L"apple", L"pineapple"}) {
+    f.text.SetSelStart(3);
+    f.text.SetSelLength(2);
+    f.text.SetText(next);
+    EXPECT_EQ(f.text.SelStart(), 0) << next;
+    EXPECT_EQ(f.text.SelLength(), 0) << next;
+  }
 }
 
 TEST_F(ToolkitTest, TypedCharactersRunTheChangeHandlerOncePerCharacter) {
