@@ -58,9 +58,11 @@ bool BaselineWindow::Create(const frmMain& model, int left, int top) {
                             GetModuleHandleW(nullptr), nullptr);
   if (!window_) return false;
   word_ = CopyChild(window_, L"EDIT", model.txtWord, 0, 0);
-  // The ordinary list box: it stores its own strings and draws them itself.
+  // The ordinary list box: it stores its own strings and draws them itself. The model's style
+  // shows its scroll bar only while its list is long: the plain list has one like it, shown
+  // when needed.
   list_ = CopyChild(window_, L"LISTBOX", model.lstWords,
-                    LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE | LBS_NODATA | LBS_SORT, 0);
+                    LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE | LBS_NODATA | LBS_SORT, WS_VSCROLL);
   meaning_ = CopyChild(window_, L"EDIT", model.txtExp, 0, 0);
   if (!word_ || !list_ || !meaning_) return false;
   ShowWindow(window_, SW_SHOWNOACTIVATE);
@@ -89,6 +91,12 @@ void BaselineWindow::FillList(const Matches& matches, bool redrawOff) {
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list_, nullptr, TRUE);
   }
+}
+
+void BaselineWindow::FocusWordBox() {
+  if (GetFocus() == word_) return;
+  SetActiveWindow(window_);
+  SetFocus(word_);
 }
 
 int BaselineWindow::ListCount() const {

@@ -65,9 +65,9 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
   });
   const SearchResult one = SearchWords(dict, toolkit::WideToUtf8(word));
   ProfileStep("plain list: refill, 1 <-> worst letter", n,
-              [&](int i) { plain.FillList(i % 2 ? one.matches : big.matches); });
+              [&](int i) { plain.FillList(i % 2 ? one.matches : big.matches, true); });
   ProfileStep("plain list: refill + drawing", n, [&](int i) {
-    plain.FillList(i % 2 ? one.matches : big.matches);
+    plain.FillList(i % 2 ? one.matches : big.matches, true);
     PumpUntilIdle(plain.hWnd());
   });
   const SearchResult second = SearchWords(dict, toolkit::WideToUtf8(other));
@@ -76,7 +76,7 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
     PumpUntilIdle(form.hWnd());
   });
   ProfileStep("plain list: refill 1 <-> 1 + drawing", n, [&](int i) {
-    plain.FillList(i % 2 ? one.matches : second.matches);
+    plain.FillList(i % 2 ? one.matches : second.matches, true);
     PumpUntilIdle(plain.hWnd());
   });
   {
@@ -141,15 +141,15 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
     PumpUntilIdle(form.hWnd());
   });
   ProfileStep("plain window: whole word <-> whole word", n,
-              [&](int i) { plain.Lookup(dict, i % 2 ? word : other); });
+              [&](int i) { plain.Lookup(dict, i % 2 ? word : other, true); });
   ProfileStep("  + drawing", n, [&](int i) {
-    plain.Lookup(dict, i % 2 ? word : other);
+    plain.Lookup(dict, i % 2 ? word : other, true);
     PumpUntilIdle(plain.hWnd());
   });
   ProfileStep("plain window: worst letter <-> whole word", n,
-              [&](int i) { plain.Lookup(dict, i % 2 ? word : letter); });
+              [&](int i) { plain.Lookup(dict, i % 2 ? word : letter, true); });
   ProfileStep("  + drawing", n, [&](int i) {
-    plain.Lookup(dict, i % 2 ? word : letter);
+    plain.Lookup(dict, i % 2 ? word : letter, true);
     PumpUntilIdle(plain.hWnd());
   });
 }

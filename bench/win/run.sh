@@ -7,8 +7,8 @@
 # Parts 2 and 3 run twice: with the prefix's theme as it is (Wine's default "Light" theme draws
 # every scroll bar through uxtheme, which is slow), then with the theme switched off for the
 # run and restored afterwards. The load average is printed around each part.
-#   bench/win/run.sh [--headwords N] [--rounds N] [--letter-rounds N] [--words N] [--runs N]
-#                    [--theme-only] [--no-build]
+#   bench/win/run.sh [--headwords N] [--rounds N] [--naive-rounds N] [--letter-rounds N]
+#                    [--words N] [--runs N] [--theme-only] [--no-build]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -20,7 +20,7 @@ build=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --headwords) headwords=$2; shift 2 ;;
-    --rounds|--letter-rounds|--words) ui_args+=("$1" "$2"); shift 2 ;;
+    --rounds|--naive-rounds|--letter-rounds|--words) ui_args+=("$1" "$2"); shift 2 ;;
     --runs) start_args+=("$1" "$2"); shift 2 ;;
     --theme-only) classic=0; shift ;;
     --no-build) build=0; shift ;;

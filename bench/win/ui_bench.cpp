@@ -1,10 +1,14 @@
 // The main window's lookup on a large dictionary: the time from a change of the word box to the
 // list and the meaning drawn, in frmMain (whose list stores nothing and draws only what shows)
-// and in a plain window that fills an ordinary list box with the same engine's results. Both
-// run in this process, query by query in alternating order, so that the machine's load falls
-// on both alike. Prints medians, p99 and ratios.
+// and in a plain window that fills an ordinary list box with the same engine's results, one
+// LB_ADDSTRING per match. The plain list is filled two ways: with its drawing switched off and
+// its storage reserved (the best a plain list box can do, compared on every kind of query),
+// and as is, drawing and updating its scroll bar as it goes (only on the worst letter, where
+// one fill takes seconds). All run in this process, query by query in alternating order, so
+// that the machine's load falls on each alike. Prints medians, p99 and ratios.
 //
-//   kelvara-ui-bench FOLDER [--rounds N] [--letter-rounds N] [--words N] [--profile]
+//   kelvara-ui-bench FOLDER [--rounds N] [--naive-rounds N] [--letter-rounds N] [--words N]
+//                    [--profile]
 //
 // FOLDER holds the Data.db to use (bench/win/run.sh makes one of 300,000 headwords). Besides
 // wall-clock times it reports this process's CPU time per change, which the machine's other work
@@ -41,6 +45,7 @@ using namespace kelvara::bench;
 struct Options {
   fs::path folder;
   int rounds = 31;        // timed changes to the worst letter
+  int naiveRounds = 5;    // of which also timed in the plain list filled with drawing on
   int letterRounds = 5;   // timed changes to each letter a..z
   int words = 300;        // timed whole words, and as many 2-letter prefixes
   bool profile = false;   // time the steps of a change instead
@@ -56,6 +61,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
     };
     if (arg == L"--rounds") {
       if (!number(o.rounds)) return false;
+    } else if (arg == L"--naive-rounds") {
+      if (!number(o.naiveRounds)) return false;
     } else if (arg == L"--letter-rounds") {
       if (!number(o.letterRounds)) return false;
     } else if (arg == L"--words") {
@@ -71,9 +78,10 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
   return !o.folder.empty();
 }
 
-// The samples of one kind of query, in milliseconds.
+// The samples of one kind of query, in milliseconds. `plain` is the list filled with drawing
+// off, `naive` the one filled with drawing on.
 struct Samples {
-  std::vector<double> main, plain, plainRedrawOff;
+  std::vector<double> main, plain, naive;
   // The part of each change spent before the pump: the handler, without the drawing.
   std::vector<double> mainHandler, plainHandler;
   double mainCpu = 0, plainCpu = 0;  // CPU time of this process, summed
@@ -93,26 +101,31 @@ class Harness {
     PumpUntilIdle(plain_.hWnd());
   }
 
-  // One timed change of each window's word box to `word` (and of the plain window with drawing
-  // switched off, when asked), in an order that turns with `turn`; then checks that both show
-  // the same. False, with the reason on stderr, when they do not.
-  bool Measure(const std::wstring& word, Samples& into, bool withRedrawOff, int turn) {
-    const int kinds = withRedrawOff ? 3 : 2;
+  // One timed change of each window's word box to `word` (and of the plain window filled with
+  // drawing on, when asked), in an order that turns with `turn`; then checks that both show the
+  // same. False, with the reason on stderr, when they do not.
+  bool Measure(const std::wstring& word, Samples& into, bool withNaive, int turn) {
+    const int kinds = withNaive ? 3 : 2;
     for (int k = 0; k < kinds; ++k) {
       switch ((k + turn) % kinds) {
         case 0: {
+          FocusMain();
           const double cpu = ProcessCpuMs();
           into.main.push_back(TimeMain(word, into.mainHandler));
           into.mainCpu += ProcessCpuMs() - cpu;
           break;
         }
         case 1: {
+          FocusPlain();
           const double cpu = ProcessCpuMs();
-          into.plain.push_back(TimePlain(word, false, &into.plainHandler));
+          into.plain.push_back(TimePlain(word, true, &into.plainHandler));
           into.plainCpu += ProcessCpuMs() - cpu;
           break;
         }
-        default: into.plainRedrawOff.push_back(TimePlain(word, true, nullptr)); break;
+        default:
+          FocusPlain();
+          into.naive.push_back(TimePlain(word, false, nullptr));
+          break;
       }
       // The next window starts from a quiet queue too.
       PumpUntilIdle(nullptr);
@@ -122,6 +135,20 @@ class Harness {
   }
 
  private:
+  // The user types into a word box that has the focus, whose caret then follows each change:
+  // each window is timed with the focus in its own word box.
+  void FocusMain() {
+    if (GetFocus() == main_.txtWord.hWnd()) return;
+    SetActiveWindow(main_.hWnd());
+    main_.txtWord.SetFocus();
+    PumpUntilIdle(nullptr);
+  }
+
+  void FocusPlain() {
+    plain_.FocusWordBox();
+    PumpUntilIdle(nullptr);
+  }
+
   double TimeMain(const std::wstring& word, std::vector<double>& handler) {
     const auto start = Clock::now();
     main_.txtWord.SetText(word);
@@ -166,7 +193,8 @@ class Harness {
 };
 
 void PrintHeader() {
-  std::printf("\n%-20s %4s %7s | %8s %8s %8s %7s | %9s %8s %7s | %6s %6s %6s\n", "query (ms)", "n",
+  std::printf("\nplain: the ordinary list box filled with its drawing off and its storage reserved\n");
+  std::printf("%-20s %4s %7s | %8s %8s %8s %7s | %9s %8s %7s | %6s %6s %6s\n", "query (ms)", "n",
               "matches", "main med", "p99", "max", "cpu", "plain med", "p99", "cpu", "x med", "x p99",
               "x cpu");
 }
@@ -187,7 +215,8 @@ int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: kelvara-ui-bench FOLDER [--rounds N] [--letter-rounds N] [--words N]\n"
+                 "usage: kelvara-ui-bench FOLDER [--rounds N] [--naive-rounds N] [--letter-rounds N]\n"
+                 "                        [--words N] [--profile]\n"
                  "  FOLDER holds the Data.db to look words up in\n");
     return 2;
   }
@@ -234,10 +263,12 @@ int wmain(int argc, wchar_t** argv) {
   auto randomHeadword = [&] { return dict.English(anyRow(rng)); };
 
   // Every timed change starts from a short list, the one of a random whole word.
-  auto measureAll = [&](const std::vector<std::wstring>& words, Samples& s, bool redrawOff) {
+  // The first `naive` of them are also timed in the plain list filled with drawing on.
+  auto measureAll = [&](const std::vector<std::wstring>& words, Samples& s, int naive) {
     for (std::size_t i = 0; i < words.size(); ++i) {
       harness.Settle(toolkit::Utf8ToWide(randomHeadword()));
-      if (!harness.Measure(words[i], s, redrawOff, static_cast<int>(i))) return false;
+      const bool withNaive = static_cast<int>(i) < naive;
+      if (!harness.Measure(words[i], s, withNaive, static_cast<int>(i))) return false;
     }
     return true;
   };
@@ -250,20 +281,20 @@ int wmain(int argc, wchar_t** argv) {
   Samples worstLetter, everyLetter, twoLetters, wholeWords;
   for (int i = 0; i < 3; ++i) harness.Settle(std::wstring(1, worst));  // warm-up, untimed
   if (!measureAll(std::vector<std::wstring>(static_cast<std::size_t>(options.rounds), std::wstring(1, worst)),
-                  worstLetter, true)) {
+                  worstLetter, options.naiveRounds)) {
     return 3;
   }
   std::vector<std::wstring> letters;
   for (int k = 0; k < options.letterRounds; ++k)
     for (wchar_t c = L'a'; c <= L'z'; ++c) letters.emplace_back(1, c);
   std::shuffle(letters.begin(), letters.end(), rng);
-  if (!measureAll(letters, everyLetter, false)) return 3;
+  if (!measureAll(letters, everyLetter, 0)) return 3;
   std::vector<std::wstring> prefixes, words;
   for (int i = 0; i < options.words; ++i) {
     prefixes.push_back(toolkit::Utf8ToWide(Utf8Prefix(std::string(randomHeadword()), 2)));
     words.push_back(toolkit::Utf8ToWide(randomHeadword()));
   }
-  if (!measureAll(prefixes, twoLetters, false) || !measureAll(words, wholeWords, false)) return 3;
+  if (!measureAll(prefixes, twoLetters, 0) || !measureAll(words, wholeWords, 0)) return 3;
 
   PrintHeader();
   const std::string worstName = std::string("worst letter '") + static_cast<char>(worst) + "'";
@@ -271,10 +302,10 @@ int wmain(int argc, wchar_t** argv) {
   const Summary e = PrintRow("every letter a-z", everyLetter);
   const Summary t = PrintRow("2-letter prefix", twoLetters);
   const Summary h = PrintRow("whole word", wholeWords);
-  const Summary off = Summarize(worstLetter.plainRedrawOff);
+  const Summary naive = Summarize(worstLetter.naive);
   std::printf("%-20s %4zu %7s | %8s %8s %8s %7s | %9.3f %8.3f %7s | %5.1fx %5.1fx\n",
-              "  plain, redraw off", off.count, "", "", "", "", "", off.median, off.p99, "",
-              Ratio(off.median, w.median), Ratio(off.p99, w.p99));
+              "  plain, drawing on", naive.count, "", "", "", "", "", naive.median, naive.p99, "",
+              Ratio(naive.median, w.median), Ratio(naive.p99, w.p99));
 
   std::printf("\n%-20s | %14s %14s | %14s %14s\n", "medians (ms)", "main handler", "main drawing",
               "plain handler", "plain drawing");
@@ -292,11 +323,13 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   const double slowest = std::max({w.p99, e.p99, t.p99, h.p99});
-  const double ratio = Ratio(Summarize(worstLetter.plain).median, w.median);
+  const double ratio = Ratio(naive.median, w.median);
+  const double tunedRatio = Ratio(Summarize(worstLetter.plain).median, w.median);
   std::printf("\ngoal: any prefix within 5 ms (p99 of every kind): %.3f ms: %s\n", slowest,
               slowest <= 5 ? "met" : "NOT met");
-  std::printf("goal: at least 20x the plain list box on the worst 1-letter prefix (medians): %.1fx: %s\n",
-              ratio, ratio >= 20 ? "met" : "NOT met");
+  std::printf("goal: at least 20x the plain list box on the worst 1-letter prefix (medians): %.1fx: %s\n"
+              "  (against the plain list filled with its drawing off: %.1fx)\n",
+              ratio, ratio >= 20 ? "met" : "NOT met", tunedRatio);
   // The same two questions asked of CPU time, which the machine's load does not stretch.
   double cpuWorst = 0;
   for (const auto& [name, s] : kinds)
