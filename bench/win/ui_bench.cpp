@@ -45,7 +45,7 @@ using namespace kelvara::bench;
 struct Options {
   fs::path folder;
   int rounds = 31;        // timed changes to the worst letter
-  int naiveRounds = 5;    // of which also timed in the plain list filled with drawing on
+  int naiveRounds = 3;    // of which also timed in the plain list filled with drawing on
   int letterRounds = 5;   // timed changes to each letter a..z
   int words = 300;        // timed whole words, and as many 2-letter prefixes
   bool profile = false;   // time the steps of a change instead

@@ -174,7 +174,8 @@ TEST_F(ControlsTest, ListKeepsItsScrollBarWhateverItsLength) {
   int frames = 0;
   ASSERT_TRUE(SetWindowSubclass(list.hWnd(), CountFrameChanges, 1, reinterpret_cast<DWORD_PTR>(&frames)));
   auto barEnabled = [&] {
-    SCROLLBARINFO info{.cbSize = sizeof(SCROLLBARINFO)};
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof info;
     EXPECT_TRUE(GetScrollBarInfo(list.hWnd(), OBJID_VSCROLL, &info));
     EXPECT_FALSE(info.rgstate[0] & STATE_SYSTEM_INVISIBLE);
     return !(info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE);
