@@ -80,7 +80,7 @@ wine "$bin/kelvara-open-bench.exe" "$(winpath "$bin/Data.db")"
 # $2: more arguments for the lookup benchmark, before the caller's own.
 ui_and_start() {
   echo "== lookup in the main window, $1 ($(load))"
-  wine "$bin/kelvara-ui-bench.exe" "$(winpath "$data/big")" $2 ${ui_args[@]+"${ui_args[@]}"}
+  wine "$bin/kelvara-ui-bench.exe" "$(winpath "$data/big")" ${2:-} ${ui_args[@]+"${ui_args[@]}"}
   echo "== start-up, $1 ($(load))"
   wine "$bin/kelvara-start-bench.exe" "$(winpath "$bin/kelvara.exe")" "$(winpath "$data/big")" \
     "$(winpath "$data/empty")" "$(winpath "$bin/kelvara-bench-window.exe")" \
