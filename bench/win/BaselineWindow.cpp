@@ -93,12 +93,6 @@ void BaselineWindow::FillList(const Matches& matches, bool redrawOff) {
   }
 }
 
-void BaselineWindow::FocusWordBox() {
-  if (GetFocus() == word_) return;
-  SetActiveWindow(window_);
-  SetFocus(word_);
-}
-
 int BaselineWindow::ListCount() const {
   return static_cast<int>(SendMessageW(list_, LB_GETCOUNT, 0, 0));
 }

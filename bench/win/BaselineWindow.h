@@ -34,10 +34,8 @@ class BaselineWindow {
   // The list part of Lookup alone.
   void FillList(const Matches& matches, bool redrawOff = false);
 
-  // The word box takes the keyboard focus, as when the user types into it.
-  void FocusWordBox();
-
   HWND hWnd() const { return window_; }
+  HWND WordBoxHwnd() const { return word_; }
   HWND ListHwnd() const { return list_; }
   int ListCount() const;
   std::wstring ListText(int index) const;

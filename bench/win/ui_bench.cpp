@@ -109,21 +109,21 @@ class Harness {
     for (int k = 0; k < kinds; ++k) {
       switch ((k + turn) % kinds) {
         case 0: {
-          FocusMain();
+          FocusWordBox(main_.hWnd(), main_.txtWord.hWnd());
           const double cpu = ProcessCpuMs();
           into.main.push_back(TimeMain(word, into.mainHandler));
           into.mainCpu += ProcessCpuMs() - cpu;
           break;
         }
         case 1: {
-          FocusPlain();
+          FocusWordBox(plain_.hWnd(), plain_.WordBoxHwnd());
           const double cpu = ProcessCpuMs();
           into.plain.push_back(TimePlain(word, true, &into.plainHandler));
           into.plainCpu += ProcessCpuMs() - cpu;
           break;
         }
         default:
-          FocusPlain();
+          FocusWordBox(plain_.hWnd(), plain_.WordBoxHwnd());
           into.naive.push_back(TimePlain(word, false, nullptr));
           break;
       }
@@ -137,15 +137,10 @@ class Harness {
  private:
   // The user types into a word box that has the focus, whose caret then follows each change:
   // each window is timed with the focus in its own word box.
-  void FocusMain() {
-    if (GetFocus() == main_.txtWord.hWnd()) return;
-    SetActiveWindow(main_.hWnd());
-    main_.txtWord.SetFocus();
-    PumpUntilIdle(nullptr);
-  }
-
-  void FocusPlain() {
-    plain_.FocusWordBox();
+  static void FocusWordBox(HWND window, HWND wordBox) {
+    if (GetFocus() == wordBox) return;
+    SetActiveWindow(window);
+    SetFocus(wordBox);
     PumpUntilIdle(nullptr);
   }
 
