@@ -7,7 +7,7 @@
 #include "DBModule.h"
 #include "SingleInstance.h"
 #include "frmMain.h"
-#include "services/SecondStart.h"
+#include "SecondStart.h"
 #include "toolkit/Application.h"
 
 namespace kelvara {

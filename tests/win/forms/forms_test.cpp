@@ -7,8 +7,8 @@
 
 #include "../toolkit/TestSupport.h"
 #include "forms/Design.h"
-#include "forms/frmAbout.h"
-#include "forms/frmSettings.h"
+#include "dialogs/frmAbout.h"
+#include "dialogs/frmSettings.h"
 #include "frmMain.h"
 
 using namespace kelvara;

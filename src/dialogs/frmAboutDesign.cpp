@@ -1,5 +1,5 @@
 // The About dialog: picture, title, credit, rights notice, an etched separator, two buttons.
-#include "Design.h"
+#include "forms/Design.h"
 
 namespace kelvara::forms {
 

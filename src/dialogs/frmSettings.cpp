@@ -1,6 +1,6 @@
 #include "frmSettings.h"
 
-#include "Build.h"
+#include "forms/Build.h"
 
 namespace kelvara::forms {
 

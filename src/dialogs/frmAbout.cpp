@@ -1,6 +1,6 @@
 #include "frmAbout.h"
 
-#include "Build.h"
+#include "forms/Build.h"
 
 namespace kelvara::forms {
 

@@ -1,6 +1,6 @@
 // The clipboard reader: it fetches a text once per change, never holds its caller longer than
 // its patience, and tries again when the clipboard could not be had.
-#include "services/ClipboardReader.h"
+#include "ClipboardReader.h"
 
 #include <gtest/gtest.h>
 

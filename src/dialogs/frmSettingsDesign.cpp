@@ -1,5 +1,5 @@
 // The Options dialog: one check box and two buttons. Its code measures in twips.
-#include "Design.h"
+#include "forms/Design.h"
 
 namespace kelvara::forms {
 

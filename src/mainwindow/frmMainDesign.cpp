@@ -1,6 +1,6 @@
 // The main window: the word box, the result list, the meaning box, four buttons, three
 // captions, the clipboard timer and the tray menu.
-#include "Design.h"
+#include "forms/Design.h"
 
 namespace kelvara::forms {
 

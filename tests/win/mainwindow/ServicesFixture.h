@@ -11,7 +11,7 @@
 #include <string>
 
 #include "frmMain.h"
-#include "services/Services.h"
+#include "Services.h"
 #include "toolkit/Application.h"
 
 namespace kelvara {

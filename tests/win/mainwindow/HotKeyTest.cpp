@@ -1,7 +1,7 @@
 // Shift+F9: looked for once per timer tick after the clipboard check, one per tick, only while
 // clipboard watching is on, and answered with the restore action of the tray icon.
 #include "ServicesFixture.h"
-#include "services/Services.h"
+#include "Services.h"
 
 namespace kelvara {
 namespace {

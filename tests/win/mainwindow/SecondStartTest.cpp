@@ -1,8 +1,8 @@
 // A second start asks the running copy's main window to do what its Shift+F9 does, and ends.
 #include "ServicesFixture.h"
 #include "SingleInstance.h"
-#include "forms/frmAbout.h"
-#include "services/SecondStart.h"
+#include "dialogs/frmAbout.h"
+#include "SecondStart.h"
 #include "toolkit/Application.h"
 
 namespace kelvara {

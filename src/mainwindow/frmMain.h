@@ -12,7 +12,7 @@
 #include "cSystray.h"
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
-#include "services/ClipboardReader.h"
+#include "ClipboardReader.h"
 // Through src/app, which every user of the main window sees (src/services too).
 #include "speech/SpeechVoice.h"
 #include "toolkit/Control.h"

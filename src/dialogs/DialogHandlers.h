@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "StartUpEntry.h"
-#include "forms/frmAbout.h"
-#include "forms/frmSettings.h"
+#include "dialogs/frmAbout.h"
+#include "dialogs/frmSettings.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
 
