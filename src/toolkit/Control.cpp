@@ -24,14 +24,10 @@ void Control::Unhook(HWND hwnd) {
 }
 
 Control* Control::FromHwnd(HWND hwnd) {
-  if (!hwnd || !IsWindow(hwnd)) return nullptr;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != GetCurrentProcessId()) return nullptr;
-  // Our controls are the only children of our forms that carry a user-data pointer, and only
-  // children of forms are asked.
-  if (!Form::FromHwnd(GetParent(hwnd))) return nullptr;
-  return reinterpret_cast<Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!hwnd) return nullptr;
+  // Our controls are children of our forms, which list them: no query of the window itself.
+  Form* parent = Form::FromHwnd(GetParent(hwnd));
+  return parent ? parent->ControlFor(hwnd) : nullptr;
 }
 
 bool Control::CreateChild(Form& parent, const wchar_t* className, DWORD style,
@@ -59,6 +55,7 @@ bool Control::CreateChild(Form& parent, const wchar_t* className, DWORD style,
   }
   hwnd_ = hwnd;
   parent_ = &parent;
+  id_ = id;
   textColor_ = args.textColor;
   SendMessageW(hwnd, WM_SETFONT,
                reinterpret_cast<WPARAM>(args.font ? parent.FontFor(*args.font) : parent.DefaultFont()),
@@ -104,7 +101,7 @@ HBRUSH Control::OnCtlColor(HDC dc) {
   return GetSysColorBrush(COLOR_WINDOW);
 }
 
-int Control::Id() const { return hwnd_ ? GetDlgCtrlID(hwnd_) : 0; }
+int Control::Id() const { return hwnd_ ? id_ : 0; }
 
 namespace {
 RECT RectInParent(HWND hwnd) {

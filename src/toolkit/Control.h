@@ -88,6 +88,7 @@ class Control {
 
   HWND hwnd_ = nullptr;
   Form* parent_ = nullptr;
+  int id_ = 0;  // the child id it was made with: owner-drawn items find their control by it
   WNDPROC baseProc_ = nullptr;  // the class procedure the control had before ours
 };
 

@@ -24,6 +24,14 @@ std::vector<Form*>& LoadedForms() {
   return forms;
 }
 
+// Every form whose window exists, from WM_NCCREATE to WM_NCDESTROY: a handle is told to be one
+// of ours by memory alone, with no class-name or process query (each a trip to the window
+// server under Wine) on the path of every message.
+std::vector<Form*>& LiveForms() {
+  static std::vector<Form*> forms;
+  return forms;
+}
+
 int ShiftState() {
   int shift = 0;
   if (GetKeyState(VK_SHIFT) < 0) shift |= kShiftMask;
@@ -32,19 +40,16 @@ int ShiftState() {
   return shift;
 }
 
-bool IsPushButton(HWND hwnd) {
-  wchar_t cls[16] = {};
-  GetClassNameW(hwnd, cls, 16);
-  if (lstrcmpiW(cls, L"Button") != 0) return false;
-  const LONG type = GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK;
-  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+// A form's children are its own controls, so their kind tells what they are, with no
+// class-name query.
+Button* AsPushButton(Control* control) {
+  auto* button = dynamic_cast<Button*>(control);
+  if (!button) return nullptr;
+  const LONG type = GetWindowLongW(button->hWnd(), GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON ? button : nullptr;
 }
 
-bool IsEdit(HWND hwnd) {
-  wchar_t cls[16] = {};
-  GetClassNameW(hwnd, cls, 16);
-  return lstrcmpiW(cls, L"Edit") == 0;
-}
+bool IsEdit(Control* control) { return dynamic_cast<TextBox*>(control) != nullptr; }
 }  // namespace
 
 ATOM Form::RegisterFormClass() {
@@ -69,12 +74,16 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     form = static_cast<Form*>(cs->lpCreateParams);
     form->hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    LiveForms().push_back(form);
   } else {
-    form = FromHwnd(hwnd);
+    // Only windows of the form class reach this procedure, and their user data is the form.
+    form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (!form) return DefWindowProcW(hwnd, msg, wParam, lParam);
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    auto& live = LiveForms();
+    live.erase(std::remove(live.begin(), live.end(), form), live.end());
     const LRESULT r = DefWindowProcW(hwnd, msg, wParam, lParam);
     form->OnDestroyed();
     return r;
@@ -84,13 +93,17 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 Form* Form::FromHwnd(HWND hwnd) {
   if (!hwnd) return nullptr;
-  wchar_t cls[32] = {};
-  if (!GetClassNameW(hwnd, cls, 32) || lstrcmpW(cls, kFormClass) != 0) return nullptr;
-  // Only windows of this process carry a pointer that means something here.
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != GetCurrentProcessId()) return nullptr;
-  return reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  // Another process's window, or one of another class, is simply not in the list.
+  for (Form* f : LiveForms())
+    if (f->hwnd_ == hwnd) return f;
+  return nullptr;
+}
+
+Control* Form::ControlFor(HWND hwnd) const {
+  if (!hwnd) return nullptr;
+  for (Control* c : controls_)
+    if (c->hWnd() == hwnd) return c;
+  return nullptr;
 }
 
 int Form::LoadedCount() { return static_cast<int>(LoadedForms().size()); }
@@ -388,9 +401,9 @@ void Form::OnControlFocused(Control& control) {
   lastFocus_ = control.hWnd();
   if (!defaultButton_) return;
   // As in dialogs: a focused push button is the one Enter presses, and shows it.
-  const bool onButton = IsPushButton(control.hWnd());
+  const bool onButton = AsPushButton(&control) != nullptr;
   for (Control* c : controls_) {
-    if (!IsPushButton(c->hWnd())) continue;
+    if (!AsPushButton(c)) continue;
     const bool isDefault = onButton ? c == &control : c == defaultButton_;
     SendMessageW(c->hWnd(), BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
   }
@@ -425,7 +438,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
       if (lParam) {
-        if (Control* c = Control::FromHwnd(reinterpret_cast<HWND>(lParam)); c && c->parent_ == this) {
+        if (Control* c = ControlFor(reinterpret_cast<HWND>(lParam))) {
           c->OnCommand(HIWORD(wParam));
           return 0;
         }
@@ -440,7 +453,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
-      if (Control* c = Control::FromHwnd(reinterpret_cast<HWND>(lParam)); c && c->parent_ == this) {
+      if (Control* c = ControlFor(reinterpret_cast<HWND>(lParam))) {
         if (HBRUSH b = c->OnCtlColor(reinterpret_cast<HDC>(wParam))) return reinterpret_cast<LRESULT>(b);
       }
       break;
@@ -507,14 +520,14 @@ bool Form::HandleKey(MSG& msg) {
       HWND next = GetNextDlgTabItem(hwnd_, from, (shift & kShiftMask) != 0);
       if (next) {
         ::SetFocus(next);
-        if (IsEdit(next)) SendMessageW(next, EM_SETSEL, 0, -1);  // as dialogs do
+        if (IsEdit(ControlFor(next))) SendMessageW(next, EM_SETSEL, 0, -1);  // as dialogs do
       }
       return true;
     }
     case VK_RETURN: {
       if (shift & (kCtrlMask | kAltMask)) return false;
-      if (focus && IsChild(hwnd_, focus) && IsPushButton(focus)) {
-        if (auto* b = dynamic_cast<Button*>(Control::FromHwnd(focus))) b->Click();
+      if (Button* b = AsPushButton(ControlFor(focus))) {
+        b->Click();
         return true;
       }
       if (defaultButton_) {

@@ -145,6 +145,7 @@ class Form {
   void RegisterTimer(Timer& timer);
   void UnregisterTimer(Timer& timer);
   Control* ControlById(int id) const;
+  Control* ControlFor(HWND hwnd) const;  // one of this form's controls, or none
   void RaiseResize();
   void Paint();
   void OnDestroyed();
