@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "toolkit/Com.h"
+
 namespace kelvara::settings {
 
 namespace {
@@ -19,11 +21,8 @@ HINSTANCE ShellExecuteCall(HWND owner, const wchar_t* operation, const wchar_t* 
   if (Hook()) return Hook()(owner, operation, file, parameters, directory, showCommand);
   // The shell may hand the address to an extension that needs COM on this thread; DDE is not
   // wanted (it can hang on a browser that does not answer).
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  HINSTANCE result = ShellExecuteW(owner, operation, file, parameters, directory, showCommand);
-  // Owed after S_FALSE too; not after RPC_E_CHANGED_MODE, where COM was up in the other kind.
-  if (SUCCEEDED(com)) CoUninitialize();
-  return result;
+  const toolkit::ScopedCom com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  return ShellExecuteW(owner, operation, file, parameters, directory, showCommand);
 }
 
 ShellExecuteFn SetShellExecuteHook(ShellExecuteFn hook) {

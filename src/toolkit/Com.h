@@ -11,7 +11,7 @@ namespace kelvara::toolkit {
 // too; only a refusal (another threading model) owes nothing.
 class ScopedCom {
  public:
-  ScopedCom() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  explicit ScopedCom(DWORD flags = COINIT_APARTMENTTHREADED) : hr_(CoInitializeEx(nullptr, flags)) {}
   ~ScopedCom() {
     if (SUCCEEDED(hr_)) CoUninitialize();
   }

@@ -279,12 +279,12 @@ bool ListBox::Create(Form& parent, const ControlArgs& args) {
                       LBS_DISABLENOSCROLL | WS_VSCROLL;
   if (!CreateChild(parent, L"LISTBOX", style, a)) return false;
   // The entry height follows the list's font, which was set after the list measured itself.
-  HDC dc = GetDC(hWnd());
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hWnd(), WM_GETFONT, 0, 0)));
   TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
-  ReleaseDC(hWnd(), dc);
+  {
+    const WindowDc dc(hWnd());
+    const SelectScope font(dc.dc(), reinterpret_cast<HFONT>(SendMessageW(hWnd(), WM_GETFONT, 0, 0)));
+    GetTextMetricsW(dc.dc(), &tm);
+  }
   if (tm.tmHeight > 0) SendMessageW(hWnd(), LB_SETITEMHEIGHT, 0, tm.tmHeight);
   return true;
 }
@@ -434,21 +434,17 @@ bool Label::OnDrawItem(const DRAWITEMSTRUCT& item) {
 void Label::AutoSizeToText() {
   if (!hWnd()) return;
   const std::wstring text = Text();
-  HDC dc = GetDC(hWnd());
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hWnd(), WM_GETFONT, 0, 0)));
   RECT r{0, 0, Width(), 0};
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
-  SelectObject(dc, old);
-  ReleaseDC(hWnd(), dc);
+  {
+    const WindowDc dc(hWnd());
+    const SelectScope font(dc.dc(), reinterpret_cast<HFONT>(SendMessageW(hWnd(), WM_GETFONT, 0, 0)));
+    DrawTextW(dc.dc(), text.c_str(), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
+  }
   // A wrapping label keeps its width and grows downwards; the others fit their one line and
   // keep the edge their text is aligned to.
   const int width = wordWrap_ ? Width() : r.right - r.left;
   const int left = RightAligned() && !wordWrap_ ? Left() + Width() - width : Left();
   Move(left, {}, width, r.bottom - r.top);
-}
-
-Picture::~Picture() {
-  if (bitmap_) DeleteObject(bitmap_);
 }
 
 bool Picture::Create(Form& parent, const ControlArgs& args) {
@@ -462,10 +458,9 @@ void Picture::SetBitmap(HBITMAP bitmap) {
     // The static control keeps its own copy of some bitmaps; the one it hands back is ours.
     const auto previous = reinterpret_cast<HBITMAP>(
         SendMessageW(hWnd(), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
-    if (previous && previous != bitmap_ && previous != bitmap) DeleteObject(previous);
+    if (previous && previous != bitmap_.get() && previous != bitmap) DeleteObject(previous);
   }
-  if (bitmap_ && bitmap_ != bitmap) DeleteObject(bitmap_);
-  bitmap_ = bitmap;
+  if (bitmap != bitmap_.get()) bitmap_.reset(bitmap);
 }
 
 }  // namespace kelvara::toolkit

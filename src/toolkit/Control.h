@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "Font.h"
+#include "Handles.h"
 
 namespace kelvara::toolkit {
 
@@ -203,14 +204,13 @@ class Label : public Control {
 class Picture : public Control {
  public:
   Picture() = default;
-  ~Picture() override;
   bool Create(Form& parent, const ControlArgs& args);
   // Takes ownership of the bitmap; the previous one is freed.
   void SetBitmap(HBITMAP bitmap);
-  HBITMAP Bitmap() const { return bitmap_; }
+  HBITMAP Bitmap() const { return bitmap_.get(); }
 
  private:
-  HBITMAP bitmap_ = nullptr;
+  UniqueHbitmap bitmap_;
 };
 
 }  // namespace kelvara::toolkit

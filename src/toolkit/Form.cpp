@@ -410,27 +410,22 @@ void Form::OnControlFocused(Control& control) {
 }
 
 void Form::Paint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd_, &ps);
+  const PaintScope paint(hwnd_);
   for (const LineShape& line : lines_) {
     if (line.from.y == line.to.y) {
       // A horizontal line covers the rows from its y downwards, so two lines a pixel apart
       // lie one above the other (the etched separator) instead of painting over each other.
       RECT r{std::min(line.from.x, line.to.x), line.from.y, std::max(line.from.x, line.to.x) + 1,
              line.from.y + line.width};
-      HBRUSH brush = CreateSolidBrush(line.color);
-      FillRect(dc, &r, brush);
-      DeleteObject(brush);
+      const UniqueHbrush brush(CreateSolidBrush(line.color));
+      FillRect(paint.dc(), &r, brush.get());
     } else {
-      HPEN pen = CreatePen(PS_SOLID, line.width, line.color);
-      HGDIOBJ old = SelectObject(dc, pen);
-      MoveToEx(dc, line.from.x, line.from.y, nullptr);
-      LineTo(dc, line.to.x, line.to.y);
-      SelectObject(dc, old);
-      DeleteObject(pen);
+      const UniqueHpen pen(CreatePen(PS_SOLID, line.width, line.color));
+      const SelectScope selected(paint.dc(), pen.get());
+      MoveToEx(paint.dc(), line.from.x, line.from.y, nullptr);
+      LineTo(paint.dc(), line.to.x, line.to.y);
     }
   }
-  EndPaint(hwnd_, &ps);
 }
 
 LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
