@@ -26,8 +26,6 @@ frmMain::Startup frmMain::DefaultStartup() {
 
 frmMain::frmMain(Startup startup) : startup_(std::move(startup)) {
   forms::BuildMenu(mnuPopup, forms::frmMainDesign().menu);
-  Show_menu = mnuPopup.Find(L"Show_menu");
-  M_menu = mnuPopup.Find(L"M_menu");
   Word_menu = mnuPopup.Find(L"Word_menu");
   Ballon_menu = mnuPopup.Find(L"Ballon_menu");
   About_menu = mnuPopup.Find(L"About_menu");

@@ -49,8 +49,6 @@ class frmMain : public toolkit::Form {
   toolkit::Timer tmrClipboard;
   // The tray menu and its entries.
   toolkit::Menu mnuPopup;
-  toolkit::MenuItem* Show_menu = nullptr;
-  toolkit::MenuItem* M_menu = nullptr;
   toolkit::MenuItem* Word_menu = nullptr;
   toolkit::MenuItem* Ballon_menu = nullptr;
   toolkit::MenuItem* About_menu = nullptr;
