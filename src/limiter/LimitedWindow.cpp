@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+namespace kelvara {
+
 namespace {
 
 // One registered window. A vector of these keeps the handle, the four limits and the saved
@@ -125,3 +127,5 @@ LRESULT CALLBACK LimitedWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM l
   }
   return result;
 }
+
+}  // namespace kelvara

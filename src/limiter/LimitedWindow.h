@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+namespace kelvara {
+
 // Registers hWnd with its limits in pixels of the whole window, frame and title bar included.
 // Does nothing for handle 0, for a window already registered (its first limits stay), and when
 // the window procedure cannot be replaced (another process's or a destroyed window): such a
@@ -33,3 +35,5 @@ int16_t WindowLimitCount();
 
 // The procedure installed on every registered window.
 LRESULT CALLBACK LimitedWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+}  // namespace kelvara

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace kelvara {
+
 namespace {
 
 using C = MainControl;
@@ -83,3 +85,5 @@ void LayOutMainWindow(MainLayoutTarget& t) {
   t.Move(C::txtExp, 15.0f, t.Top(C::lblExp) + t.Height(C::lblExp) + 5.0f, t.ScaleWidth() - 30.0f,
          AsFloat(Sum(meaningBase, lineRemainder)));
 }
+
+}  // namespace kelvara

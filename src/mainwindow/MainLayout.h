@@ -10,6 +10,8 @@
 
 #include <optional>
 
+namespace kelvara {
+
 enum class MainControl {
   Command1, Command2, Command3, Command4, txtWord, lstWords, txtExp, lblWord, lblWords, lblExp
 };
@@ -35,3 +37,5 @@ struct MainLayoutTarget {
 
 // Lays the controls out for the target's current client size.
 void LayOutMainWindow(MainLayoutTarget& target);
+
+}  // namespace kelvara

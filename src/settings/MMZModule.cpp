@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace kelvara {
+
 namespace {
 
 // Owns a key opened here. RegOpenKeyW and RegCreateKeyW hand back the root itself for an empty
@@ -96,3 +98,5 @@ std::wstring ReadRegValue(HKEY KeyHandle, const std::wstring& ValueName) {
   }
   return {};
 }
+
+}  // namespace kelvara

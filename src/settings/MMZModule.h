@@ -10,6 +10,8 @@
 
 #include <string>
 
+namespace kelvara {
+
 // The outcome of a registry write or delete: the Win32 error code of the call that refused it,
 // ERROR_SUCCESS when the registry now holds what was asked for.
 struct RegResult {
@@ -36,3 +38,5 @@ std::wstring GetRegValue(HKEY RootKey, const std::wstring& SubKey, const std::ws
 // The text of ValueName in an open key: up to the first zero character, or all of it when it
 // was stored without one. Empty for a missing value and for any type other than REG_SZ.
 std::wstring ReadRegValue(HKEY KeyHandle, const std::wstring& ValueName);
+
+}  // namespace kelvara

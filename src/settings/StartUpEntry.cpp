@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace kelvara {
+
 namespace {
 
 constexpr std::wstring_view kNotSaved = L"تنظيم اجراي برنامه با شروع ويندوز ذخيره نشد: ";
@@ -70,3 +72,5 @@ std::wstring StartUpNotSavedText(LONG Error) {
   text += L')';
   return text;
 }
+
+}  // namespace kelvara

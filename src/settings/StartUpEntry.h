@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelvara {
+
 // Where the entry lives. Tests point the same code at a key of their own.
 struct RegLocation {
   HKEY Root;
@@ -46,3 +48,5 @@ RegResult SaveStartUp(bool Checked, std::wstring_view AppExePath,
 // The Persian message telling the user the setting was not saved, with the reason: no
 // administrator rights for access denied, otherwise the system's own text for the error.
 std::wstring StartUpNotSavedText(LONG Error);
+
+}  // namespace kelvara

@@ -6,10 +6,12 @@
 #include "lookup/SearchWords.h"
 #include "toolkit/Utf.h"
 
+namespace kelvara {
+
 namespace {
 
 // The meaning box's text when a lookup found nothing; there is then nothing worth speaking.
-const std::wstring& NotFoundText() {
+const std::wstring& NotFoundWide() {
   static const std::wstring text = kelvara::toolkit::Utf8ToWide(kelvara::NotFoundText);
   return text;
 }
@@ -34,7 +36,7 @@ PronounceResult Pronounce(std::shared_ptr<SpeechVoice>& Voice, std::wstring_view
   // The previous voice goes now, after the new one exists.
   Voice = std::move(created.Voice);
 
-  if (MeaningText == NotFoundText() || !FirstHeadword) return {PronounceStatus::NothingToSpeak, S_OK};
+  if (MeaningText == NotFoundWide() || !FirstHeadword) return {PronounceStatus::NothingToSpeak, S_OK};
   if (!Voice) {
     return {PronounceStatus::ServiceUnavailable, FAILED(created.Result) ? created.Result : E_POINTER};
   }
@@ -61,3 +63,5 @@ std::wstring PronounceFailureText(const PronounceResult& Result) {
   }
   return text;
 }
+
+}  // namespace kelvara

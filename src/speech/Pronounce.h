@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelvara {
+
 enum class PronounceStatus {
   Spoken,
   NothingToSpeak,      // the word was not found, or the list is empty
@@ -30,3 +32,5 @@ PronounceResult Pronounce(std::shared_ptr<SpeechVoice>& Voice, std::wstring_view
 
 // The Persian message for the user when the word could not be spoken; empty otherwise.
 std::wstring PronounceFailureText(const PronounceResult& Result);
+
+}  // namespace kelvara

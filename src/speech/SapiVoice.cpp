@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace kelvara {
+
 namespace {
 
 // COM on this thread for as long as the owner lives. CoUninitialize is owed after S_FALSE too
@@ -67,3 +69,5 @@ VoiceCreation CreateSapiVoice() {
   if (FAILED(hr)) return {nullptr, hr};
   return {std::move(voice), hr};
 }
+
+}  // namespace kelvara

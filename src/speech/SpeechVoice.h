@@ -9,6 +9,8 @@
 #include <memory>
 #include <string_view>
 
+namespace kelvara {
+
 class SpeechVoice {
  public:
   virtual ~SpeechVoice() = default;
@@ -28,3 +30,5 @@ using VoiceFactory = std::function<VoiceCreation()>;
 // A new SAPI 5 voice (SpVoice). COM is initialised on the calling thread for as long as the voice
 // lives, so it must be released on that thread too.
 VoiceCreation CreateSapiVoice();
+
+}  // namespace kelvara

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace kelvara {
+
 namespace {
 
 EngineReportSink& Sink() {
@@ -41,3 +43,5 @@ void ReportEngineError(const cEngineReport& report) {
   }
   MessageBoxW(nullptr, report.prompt.c_str(), report.title.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
+
+}  // namespace kelvara

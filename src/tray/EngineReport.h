@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+namespace kelvara {
+
 struct cEngineReport {
   std::wstring logLine;  // "<class>.<routine>: <text>"
   std::wstring title;    // "Error in <class>.<routine>"
@@ -21,3 +23,5 @@ EngineReportSink SetEngineReportSink(EngineReportSink sink);
 cEngineReport MakeEngineReport(const std::wstring& className, const std::wstring& routine,
                                const std::wstring& text);
 void ReportEngineError(const cEngineReport& report);
+
+}  // namespace kelvara

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+namespace kelvara {
+
 namespace tray_detail {
 namespace {
 
@@ -100,3 +102,5 @@ void FreeCallbackPlace(int place) {
 }
 
 }  // namespace tray_detail
+
+}  // namespace kelvara

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <memory>
 
+namespace kelvara {
+
 namespace tray_detail {
 
 // One subclassed window. Owned by the window procedure that serves it (its place in the set),
@@ -59,3 +61,5 @@ LRESULT EngineWindowProc(int place, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM 
 SubclassRecord* RecordAt(int place);
 
 }  // namespace tray_detail
+
+}  // namespace kelvara

@@ -7,6 +7,8 @@
 #include <new>
 #include <utility>
 
+namespace kelvara {
+
 using tray_detail::CallbackEntry;
 using tray_detail::SubclassRecord;
 
@@ -416,3 +418,5 @@ void cSubclassEngine::zReport(const std::wstring& sRoutine, const std::wstring& 
 }
 
 std::size_t cSubclassEngine::zRecordsInUse() { return tray_detail::WindowPlacesInUse(); }
+
+}  // namespace kelvara

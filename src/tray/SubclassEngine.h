@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+namespace kelvara {
+
 class cSubclassOwner;
 
 inline constexpr int MSG_ENTRIES = 32;
@@ -152,3 +154,5 @@ class cSubclassEngine {
   std::wstring className_;
   std::array<std::optional<Registry>, 3> registries_;  // created on first use, by kind
 };
+
+}  // namespace kelvara

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+namespace kelvara {
+
 namespace {
 
 // Unique among live instances, never 0, and its successor (the balloon timer's id) is never
@@ -304,3 +306,5 @@ void cSystray::RaiseEvent(UINT code) {
     default: break;  // the left and middle releases, and anything else, raise nothing
   }
 }
+
+}  // namespace kelvara

@@ -23,6 +23,8 @@
 #include <span>
 #include <string>
 
+namespace kelvara {
+
 // The events of a cSystray, in their order of declaration. Button: 1 left, 2 right, 4 middle.
 struct cSystrayEvents {
   virtual void MouseMove() {}
@@ -132,3 +134,5 @@ class cSystray final : public std::enable_shared_from_this<cSystray>, private cS
   WNDPROC NotifyProc = nullptr;
   WPARAM NotifyParam = 0;
 };
+
+}  // namespace kelvara

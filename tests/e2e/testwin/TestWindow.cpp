@@ -16,6 +16,8 @@
 
 #include "LimitedWindow.h"
 
+using namespace kelvara;
+
 namespace {
 
 constexpr wchar_t kTitle[] = L"Kelvara E2E Test Window";

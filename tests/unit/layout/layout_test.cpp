@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+using namespace kelvara;
+
 namespace {
 
 using C = MainControl;

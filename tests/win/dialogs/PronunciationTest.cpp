@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvara;
+
 namespace {
 
 struct Recorder {

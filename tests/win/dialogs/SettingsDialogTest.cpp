@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+using namespace kelvara;
+
 namespace {
 
 using dialogtest::ClickControl;

@@ -5,6 +5,8 @@
 #include <map>
 #include <vector>
 
+using namespace kelvara;
+
 namespace {
 
 // Messages each test window's own procedure has seen, by window.

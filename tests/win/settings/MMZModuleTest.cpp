@@ -7,6 +7,8 @@
 
 #include <string>
 
+using namespace kelvara;
+
 using regtest::KeyExists;
 using regtest::PutRaw;
 using regtest::PutText;

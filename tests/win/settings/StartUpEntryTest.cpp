@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+using namespace kelvara;
+
 using regtest::KeyExists;
 using regtest::PutText;
 using regtest::ReadRaw;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvara;
+
 namespace {
 
 const std::wstring kNotFound = L"کلمه مورد نظر يافت نشد.";

@@ -9,6 +9,8 @@
 
 #include <thread>
 
+using namespace kelvara;
+
 namespace {
 
 bool UnderWine() {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvara;
+
 using Trace = std::vector<std::string>;
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kelvara;
+
 namespace {
 
 // Asks the shell itself: modifying an icon succeeds only when the shell has it.

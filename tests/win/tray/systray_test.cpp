@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelvara;
+
 using ::testing::ElementsAre;
 
 namespace {

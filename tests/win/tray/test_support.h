@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+using namespace kelvara;
+
 // Collects the engine's reports instead of showing message boxes.
 class ReportLog {
  public:
