@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "shared/Constants.h"  // kInstanceMutexName, the name the program uses
 #include "toolkit/Handles.h"
 
 namespace kelvara {
@@ -17,8 +18,5 @@ class SingleInstance {
   toolkit::UniqueHandle mutex_;
   bool another_ = false;
 };
-
-// The name the program uses: one per user session.
-inline constexpr wchar_t kInstanceMutexName[] = L"Local\\KelvaraDictionary.Instance";
 
 }  // namespace kelvara

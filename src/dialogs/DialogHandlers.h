@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "StartUpEntry.h"
+#include "shared/Constants.h"
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmSettings.h"
 #include "toolkit/Control.h"
@@ -18,9 +19,6 @@ namespace kelvara::settings {
 
 // The maker's home page, opened by the About dialog's "تماس با ما".
 inline constexpr wchar_t kMakerHomePage[] = L"https://www.kelvara.com/";
-
-// The title of the dialogs' message boxes: the program's Persian name.
-inline constexpr wchar_t kMessageTitle[] = L"واژه نامه کلوارا";
 
 // The window-icon routine every window calls while it loads (the main window's SetWindowIcons).
 using WindowIconsFn = void (*)(HWND WindowHandle, std::wstring_view IconName, bool ToTopOwner);

@@ -1,5 +1,6 @@
 // The About dialog: picture, title, credit, rights notice, an etched separator, two buttons.
 #include "forms/Design.h"
+#include "shared/Constants.h"
 
 namespace kelvara::forms {
 
@@ -8,7 +9,7 @@ constexpr toolkit::FontDesc kTitleFont{L"Tahoma", 8.25f, FW_BOLD, ARABIC_CHARSET
 
 constexpr ControlDesign kControls[] = {
     {.kind = ControlKind::Picture, .name = "Image1", .twips = {240, 90, 825, 825},
-     .resourceName = L"ABOUTPIC"},
+     .resourceName = kAboutPictureResource},
     {.kind = ControlKind::Label, .name = "Label4", .caption = L"واژه نامه کلوارا نگارش 1.0",
      .twips = {2075, 240, 2025, 195}, .tabIndex = 4, .font = kTitleFont, .rightAligned = true,
      .rightToLeft = true, .autoSize = true},

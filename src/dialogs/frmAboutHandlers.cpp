@@ -8,7 +8,7 @@ namespace kelvara::settings {
 
 void WireAboutDialog(forms::frmAbout& dialog, AboutDialogContext context) {
   dialog.onLoad = [context](forms::frmAbout& f) {
-    if (context.SetWindowIcons) context.SetWindowIcons(f.hWnd(), L"AAA", true);
+    if (context.SetWindowIcons) context.SetWindowIcons(f.hWnd(), kIconResource, true);
   };
 
   dialog.Command1.onClick = [&dialog, context] {

@@ -11,7 +11,7 @@ namespace kelvara::settings {
 namespace {
 
 void frmSettings_Load(forms::frmSettings& f, const SettingsDialogContext& c) {
-  if (c.SetWindowIcons) c.SetWindowIcons(f.hWnd(), L"AAA", true);
+  if (c.SetWindowIcons) c.SetWindowIcons(f.hWnd(), kIconResource, true);
   // Read afresh on every opening: the entry may have been changed or the program moved since.
   f.chkStartUp.SetValue(ReadStartUpChecked(c.AppExePath, c.Where) ? 1 : 0);
 }
@@ -22,7 +22,7 @@ void cmdOK_Click(forms::frmSettings& f, const SettingsDialogContext& c) {
   if (!saved) {
     // Never closed as if it had worked: the user learns why, and the box still shows the wish
     // that was not stored, to retry or to cancel.
-    toolkit::MsgBoxRtl(f.hWnd(), StartUpNotSavedText(saved.Error), kMessageTitle,
+    toolkit::MsgBoxRtl(f.hWnd(), StartUpNotSavedText(saved.Error), kProductTitle,
                        MB_OK | MB_ICONWARNING);
     return;
   }

@@ -9,7 +9,8 @@ std::wstring FailureLine(std::wstring_view what, DWORD error) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring line = L"Kelvara Dictionary: ";
+  std::wstring line = kProductName;
+  line += L": ";
   line += what;
   line += L" failed (" + std::to_wstring(error) + L")";
   if (length && text) {

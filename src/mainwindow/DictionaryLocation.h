@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "lookup/Dictionary.h"
+#include "shared/Constants.h"
 
 namespace kelvara {
-
-inline constexpr wchar_t kDictionaryFileName[] = L"Data.db";
 
 struct DictionaryOpening {
   OpenResult result;

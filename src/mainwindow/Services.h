@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "shared/Constants.h"
+
 namespace kelvara {
 
 // Shift+F9, under the identifier at the top of the range the platform leaves to applications.
@@ -14,12 +16,10 @@ inline constexpr int kHotKeyId = 0xBFFF;
 inline constexpr UINT kHotKeyModifiers = MOD_SHIFT;
 inline constexpr UINT kHotKeyKey = VK_F9;
 
-// The class every form of the program is made with; the second start looks only at these.
-inline constexpr wchar_t kFormClassName[] = L"KelvaraForm";
-// Sent by a second start to the running copy's main window. Only the main window answers, with
-// kSecondStartReply: a form of another kind, or a window that merely shares the class name,
-// answers something else and is passed over.
-inline constexpr wchar_t kSecondStartMessageName[] = L"Kelvara Dictionary: second start";
+// Sent by a second start (kSecondStartMessageName) to the running copy's main window among the
+// forms (kFormClassName). Only the main window answers, with kSecondStartReply: a form of
+// another kind, or a window that merely shares the class name, answers something else and is
+// passed over.
 inline constexpr WPARAM kSecondStartAsk = 0x4B56'0001;
 inline constexpr LRESULT kSecondStartReply = 0x4B56'4F4B;
 UINT SecondStartMessage();

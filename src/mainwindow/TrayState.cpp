@@ -4,10 +4,6 @@
 
 namespace kelvara {
 
-namespace {
-const wchar_t kTrayToolTip[] = L"واژه نامه کلوارا";
-}  // namespace
-
 void frmMain::HideToTray() {
   // Minimising runs the minimised branch of the resize handler at once, which hides the
   // window and shows a tray object of its own; the one made here replaces it, and the
@@ -26,8 +22,8 @@ void frmMain::ResizeMinimized() {
 void frmMain::NewTrayObject() {
   // Assigning releases the object held before, which removes its icon.
   f_cSystray = cSystray::Create(&trayEvents_);
-  f_cSystray->SysTrayIconFromRes(L"AAA");
-  f_cSystray->SysTrayToolTip(kTrayToolTip);
+  f_cSystray->SysTrayIconFromRes(kIconResource);
+  f_cSystray->SysTrayToolTip(kProductTitle);
   f_cSystray->SysTrayShow(true);
 }
 

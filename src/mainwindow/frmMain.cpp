@@ -76,7 +76,7 @@ bool frmMain::Form_Load() {
   // 1. Started with Windows: straight to the tray. The remaining steps run in either case.
   if (StartedForTray()) HideToTray();
   // 2. The window's icons.
-  SetWindowIcons(hWnd(), L"AAA", true);
+  SetWindowIcons(hWnd(), kIconResource, true);
   // 3. The dictionary; without it the program cannot do anything and ends.
   if (!OpenDictionaryStep()) return false;
   // 4. The text on the clipboard now was copied before the program ran: never act on it.

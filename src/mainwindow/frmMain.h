@@ -13,7 +13,7 @@
 #include "lookup/Dictionary.h"
 #include "lookup/SearchWords.h"
 #include "ClipboardReader.h"
-// Through src/app, which every user of the main window sees (src/services too).
+#include "shared/Constants.h"
 #include "speech/SpeechVoice.h"
 #include "toolkit/Control.h"
 #include "toolkit/Form.h"
@@ -21,9 +21,6 @@
 #include "toolkit/Timer.h"
 
 namespace kelvara {
-
-// The program's Persian title: the tray tooltip and the title of its message boxes.
-inline constexpr wchar_t kProductTitle[] = L"واژه نامه کلوارا";
 
 // Exit code of a start that ends because the dictionary cannot be opened.
 inline constexpr int kExitNoDictionary = 2;

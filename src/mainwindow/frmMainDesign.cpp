@@ -1,6 +1,7 @@
 // The main window: the word box, the result list, the meaning box, four buttons, three
 // captions, the clipboard timer and the tray menu.
 #include "forms/Design.h"
+#include "shared/Constants.h"
 
 namespace kelvara::forms {
 
@@ -50,7 +51,7 @@ constexpr MenuDesign kMenu[] = {
 
 constexpr FormDesign kDesign{
     .name = "frmMain",
-    .caption = L"Kelvara Dictionary",
+    .caption = kProductName,
     .border = Border::Sizable,
     .clientWidthTwips = 5655,
     .clientHeightTwips = 3990,

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "MMZModule.h"
+#include "shared/Constants.h"
 
 #include <windows.h>
 
@@ -22,8 +23,8 @@ struct RegLocation {
 };
 
 inline constexpr wchar_t RunKeyPath[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-// The program's title names the entry in the list of programs Windows starts.
-inline constexpr wchar_t RunValueName[] = L"Kelvara Dictionary";
+// The entry's name in the list of programs Windows starts: the product's name.
+inline constexpr const wchar_t* RunValueName = kelvara::kProductName;
 
 // HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run, value "Kelvara Dictionary".
 RegLocation StartUpEntryLocation();

@@ -7,6 +7,7 @@
 #include "Control.h"
 #include "Menu.h"
 #include "Timer.h"
+#include "shared/Constants.h"
 
 namespace kelvara::toolkit {
 
@@ -17,7 +18,6 @@ struct Form::CachedFont {
 };
 
 namespace {
-constexpr wchar_t kFormClass[] = L"KelvaraForm";
 
 std::vector<Form*>& LoadedForms() {
   static std::vector<Form*> forms;
@@ -61,7 +61,7 @@ ATOM Form::RegisterFormClass() {
     wc.hInstance = Application::Instance();
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kFormClass;
+    wc.lpszClassName = kFormClassName;
     return RegisterClassExW(&wc);
   }();
   return atom;
@@ -159,7 +159,7 @@ bool Form::CreateFormWindow(const FormArgs& args, HWND owner) {
     y = area.top + (area.bottom - area.top - height) / 2;
   }
 
-  HWND hwnd = CreateWindowExW(args.exStyle, kFormClass, std::wstring(args.caption).c_str(),
+  HWND hwnd = CreateWindowExW(args.exStyle, kFormClassName, std::wstring(args.caption).c_str(),
                               args.style & ~WS_VISIBLE, x, y, width, height, owner, nullptr,
                               Application::Instance(), this);
   return hwnd && hwnd_ == hwnd;

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "shared/Constants.h"
+
 namespace kelvara {
 
 namespace {
@@ -14,7 +16,7 @@ EngineReportSink& Sink() {
 }
 
 void WriteEventLog(const std::wstring& line) {
-  HANDLE source = RegisterEventSourceW(nullptr, L"Kelvara Dictionary");
+  HANDLE source = RegisterEventSourceW(nullptr, kelvara::kProductName);
   if (source == nullptr) return;  // no log to write to: the box still tells the user
   const wchar_t* strings[] = {line.c_str()};
   ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
