@@ -8,6 +8,9 @@
 
 namespace kelvara::forms {
 
+struct FormDesign;
+const FormDesign& frmAboutDesign();  // frmAboutDesign.cpp
+
 class frmAbout : public toolkit::Form {
  public:
   frmAbout();

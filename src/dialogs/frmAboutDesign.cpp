@@ -1,4 +1,6 @@
 // The About dialog: picture, title, credit, rights notice, an etched separator, two buttons.
+#include "frmAbout.h"
+
 #include "forms/Design.h"
 #include "shared/Constants.h"
 

@@ -8,6 +8,9 @@
 
 namespace kelvara::forms {
 
+struct FormDesign;
+const FormDesign& frmSettingsDesign();  // frmSettingsDesign.cpp
+
 class frmSettings : public toolkit::Form {
  public:
   frmSettings();

@@ -1,4 +1,6 @@
 // The Options dialog: one check box and two buttons. Its code measures in twips.
+#include "frmSettings.h"
+
 #include "forms/Design.h"
 
 namespace kelvara::forms {

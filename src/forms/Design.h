@@ -90,8 +90,6 @@ struct FormDesign {
 // The fonts of the designs.
 inline constexpr toolkit::FontDesc kWindowFont{L"Tahoma", 8.25f, FW_NORMAL, ARABIC_CHARSET};
 
-const FormDesign& frmMainDesign();
-const FormDesign& frmSettingsDesign();
-const FormDesign& frmAboutDesign();
+// Each window's design is declared beside its window: frmMain.h, frmSettings.h, frmAbout.h.
 
 }  // namespace kelvara::forms

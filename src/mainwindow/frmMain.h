@@ -22,6 +22,11 @@
 
 namespace kelvara {
 
+namespace forms {
+struct FormDesign;
+const FormDesign& frmMainDesign();  // frmMainDesign.cpp
+}  // namespace forms
+
 // Exit code of a start that ends because the dictionary cannot be opened.
 inline constexpr int kExitNoDictionary = 2;
 

@@ -1,5 +1,7 @@
 // The main window: the word box, the result list, the meaning box, four buttons, three
 // captions, the clipboard timer and the tray menu.
+#include "frmMain.h"
+
 #include "forms/Design.h"
 #include "shared/Constants.h"
 
