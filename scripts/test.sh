@@ -8,6 +8,9 @@ jobs=${KELVARA_JOBS:-$(nproc)}
 
 bash scripts/build.sh
 
+echo "== layering of src/: includes run one way, no cycle"
+python3 scripts/check-layers.py
+
 echo "== native unit tests"
 ctest --test-dir build/native -j "$jobs" --output-on-failure
 
