@@ -1,5 +1,5 @@
 // The main window's commands: buttons, tray-menu entries, Escape and closing. The clipboard
-// timer, the tray state and the watching switches are in src/services.
+// timer, the tray state and the watching switches are in ClipboardWatcher.cpp and TrayState.cpp.
 #include "DBModule.h"
 #include "DialogHandlers.h"
 #include "LimitedWindow.h"
