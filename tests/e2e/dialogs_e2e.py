@@ -308,7 +308,7 @@ def case_about_ok_and_keys(d, opts):
 
 def case_about_contact_us(d, opts):
     """Each press of Contact us opens the maker's page with the shell; the dialog stays open."""
-    with open(os.path.join(SOURCE_ROOT, "src", "settings", "DialogHandlers.h"),
+    with open(os.path.join(SOURCE_ROOT, "src", "dialogs", "DialogHandlers.h"),
               encoding="utf-8") as f:
         address = re.search(r'kMakerHomePage\[\]\s*=\s*L"([^"]+)"', f.read()).group(1)
     record_dir = tempfile.mkdtemp(prefix="kelvara-contact-")
