@@ -27,6 +27,11 @@ struct WriteOptions {
   std::uint32_t kdfIterations = kDefaultKdfIterations;
   // Fixed salt and nonce make the output reproducible (tests); normally both are random.
   std::optional<std::vector<std::uint8_t>> saltAndNonce;  // 16 + 12 bytes
+  // The format version to write: 2, or 1 for tests of the older reader.
+  std::uint16_t formatVersion = format::kVersion;
+  // Version 2's block sizes (tests make them small to have many blocks in a small file).
+  std::uint32_t headwordsPerBlock = format::kHeadwordsPerBlock;
+  std::size_t meaningBlockTarget = format::kMeaningBlockTarget;
 };
 
 struct EncodeResult {

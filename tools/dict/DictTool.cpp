@@ -87,12 +87,17 @@ int Info(const Dictionary& dict, std::string& out) {
   return kExitOk;
 }
 
-// Opening already checked the structure and the index; this checks every cell too.
+// Opening checked what it reads (version 1: everything; version 2: the header and directory);
+// this reads and checks every block, then every cell against the writer's rules.
 int Verify(const Dictionary& dict, const std::string& file, std::string& out, std::string& err) {
+  if (std::string problem = dict.CheckAllBlocks(); !problem.empty()) {
+    err += "kelvara-dict: " + problem + "\n";
+    return kExitDictionary;
+  }
   std::size_t problems = 0;
   for (std::size_t row = 0; row < dict.size(); ++row) {
     WordRow cells;
-    for (std::size_t c = 0; c < dict.ColumnCount(); ++c) cells.emplace_back(dict.Cell(row, c));
+    for (std::size_t c = 0; c < dict.ColumnCount(); ++c) cells.push_back(dict.Cell(row, c).value_or(""));
     if (std::string problem = CheckRow(cells); !problem.empty()) {
       if (++problems <= 20) err += file + ": row " + std::to_string(row + 1) + ": " + problem + "\n";
     }
@@ -137,7 +142,12 @@ int RunDictTool(const std::vector<std::string>& args, std::string& out, std::str
     const auto dict = OpenOrReport(args[1], err);
     if (!dict) return kExitDictionary;
     if (command == "dump") {
-      out += FormatTsv(*dict);
+      std::string problem;
+      out += FormatTsv(*dict, problem);
+      if (!problem.empty()) {
+        err += "kelvara-dict: " + args[1] + ": " + problem + ".\n";
+        return kExitDictionary;
+      }
       return kExitOk;
     }
     return command == "info" ? Info(*dict, out) : Verify(*dict, args[1], out, err);
