@@ -136,4 +136,37 @@ OpenStatus AesGcmOpen(const Key& key, std::span<const std::uint8_t> nonce,
   return Ok(status) && written == in.size() ? OpenStatus::Ok : OpenStatus::Failure;
 }
 
+struct GcmOpener::State {
+  Algorithm aes;
+  KeyHandle key;
+};
+
+GcmOpener::GcmOpener(const Key& key) : state_(new State{OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0), nullptr}) {
+  state_->key = GcmKey(state_->aes, key);
+}
+
+GcmOpener::~GcmOpener() { delete state_; }
+
+OpenStatus GcmOpener::Open(std::span<const std::uint8_t> nonce, std::span<const std::uint8_t> aad,
+                           std::span<const std::uint8_t> in,
+                           std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
+  if (!state_->key || out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) {
+    return OpenStatus::Failure;
+  }
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
+  BCRYPT_INIT_AUTH_MODE_INFO(info);
+  info.pbNonce = const_cast<PUCHAR>(nonce.data());
+  info.cbNonce = static_cast<ULONG>(nonce.size());
+  info.pbAuthData = const_cast<PUCHAR>(aad.data());
+  info.cbAuthData = static_cast<ULONG>(aad.size());
+  info.pbTag = const_cast<PUCHAR>(tag.data());
+  info.cbTag = static_cast<ULONG>(tag.size());
+  ULONG written = 0;
+  const NTSTATUS status =
+      BCryptDecrypt(state_->key.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
+                    &info, nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written, 0);
+  if (status == kAuthTagMismatch) return OpenStatus::TagMismatch;
+  return Ok(status) && written == in.size() ? OpenStatus::Ok : OpenStatus::Failure;
+}
+
 }  // namespace kelvara::crypto

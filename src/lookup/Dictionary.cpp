@@ -91,6 +91,7 @@ struct Dictionary::Blocks {
   std::span<const std::uint8_t> file;
   std::string name;  // "The dictionary file ..." for messages
   crypto::Key key{};
+  std::unique_ptr<crypto::GcmOpener> opener;  // used with the mutex held
   format::Directory dir;
   std::size_t headBlocks = 0;
   std::unique_ptr<std::atomic<const HeadBlock*>[]> headSlots;
@@ -120,8 +121,8 @@ struct Dictionary::Blocks {
     const std::span<const std::uint8_t> sealed = file.subspan(static_cast<std::size_t>(dir.blockOffsets[b]), dir.blockSizes[b]);
     plain = std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(size, 1));
     const auto nonce = BlockNonce(file.subspan(kOffNonce, crypto::kNonceSize), b + 1);
-    const auto status = crypto::AesGcmOpen(key, nonce, file.first(kHeaderSize), sealed.first(size),
-                                           sealed.subspan(size).first<kTagSize>(), std::span(plain.get(), size));
+    const auto status = opener->Open(nonce, file.first(kHeaderSize), sealed.first(size),
+                                     sealed.subspan(size).first<kTagSize>(), std::span(plain.get(), size));
     if (status == crypto::OpenStatus::TagMismatch) return "fails the integrity check";
     if (status != crypto::OpenStatus::Ok) return "cannot be decrypted: the system's cryptography failed";
     return {};
@@ -420,6 +421,7 @@ OpenResult DictionaryLoader::LoadV2(std::span<const std::uint8_t> file, const cr
   blocks->file = file;
   blocks->name = name;
   blocks->key = key;
+  blocks->opener = std::make_unique<crypto::GcmOpener>(key);
   blocks->headBlocks = dir.headwordHeads.size();
   blocks->headSlots = std::make_unique<std::atomic<const Dictionary::Blocks::HeadBlock*>[]>(blocks->headBlocks);
   blocks->headOwned.resize(blocks->headBlocks);
@@ -537,7 +539,12 @@ std::string Dictionary::CheckAllBlocks() const {
   }
   for (std::size_t m = 0; m < b.dir.meaningFirstRows.size(); ++m) {
     Blocks::MeaningBlock block;
-    if (std::string problem = b.LoadMeaningBlock(m, columnNames_.size(), block); !problem.empty()) {
+    std::string problem;
+    {
+      const std::lock_guard<std::mutex> hold(b.mutex);
+      problem = b.LoadMeaningBlock(m, columnNames_.size(), block);
+    }
+    if (!problem.empty()) {
       return b.name + " is damaged: its meaning block " + std::to_string(m + 1) + " of " +
              std::to_string(b.dir.meaningFirstRows.size()) + " " + problem + ".";
     }

@@ -55,7 +55,7 @@ inline constexpr std::string_view kKeyCheckLabel = "Kelvara Dictionary key check
 // showing a meaning decrypts some tens of kilobytes whatever the dictionary's size.
 inline constexpr std::uint32_t kHeadwordsPerBlock = 2048;
 inline constexpr std::uint32_t kMaxHeadwordsPerBlock = 1u << 20;
-inline constexpr std::size_t kMeaningBlockTarget = 32 * 1024;
+inline constexpr std::size_t kMeaningBlockTarget = 4 * 1024;
 inline constexpr std::size_t kHeadwordBlockEntry = 12;  // directory: u64 head, u32 sealed size
 inline constexpr std::size_t kMeaningBlockEntry = 8;    // directory: u32 first row, u32 sealed size
 
