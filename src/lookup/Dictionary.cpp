@@ -540,10 +540,14 @@ std::string Dictionary::CheckAllBlocks() const {
   for (std::size_t m = 0; m < b.dir.meaningFirstRows.size(); ++m) {
     Blocks::MeaningBlock block;
     std::string problem;
+    std::vector<std::string> reports;
     {
       const std::lock_guard<std::mutex> hold(b.mutex);
       problem = b.LoadMeaningBlock(m, columnNames_.size(), block);
+      // Found here first: heard of as if a lookup had found it.
+      if (!problem.empty() && !b.damaged[b.headBlocks + m].load()) b.MarkDamaged(b.headBlocks + m, problem, reports);
     }
+    b.Deliver(reports);
     if (!problem.empty()) {
       return b.name + " is damaged: its meaning block " + std::to_string(m + 1) + " of " +
              std::to_string(b.dir.meaningFirstRows.size()) + " " + problem + ".";

@@ -222,6 +222,37 @@ std::string EncodeV2(std::span<const WordRow> rows, std::size_t columns,
 
 }  // namespace
 
+EncodeResult SealVersion2(std::span<const std::vector<std::uint8_t>> parts, const WriteOptions& options) {
+  using namespace format;
+  EncodeResult result;
+  std::uint64_t total = kHeaderSize;
+  for (const auto& part : parts) total += part.size() + kTagSize;
+  if (parts.empty() || total > kMaxDictionaryFileSize) {
+    result.error = "nothing to seal, or too much";
+    return result;
+  }
+  std::vector<std::uint8_t>& out = result.bytes;
+  out.assign(static_cast<std::size_t>(total), 0);
+  crypto::Key key;
+  result.error = StartHeader(out, kVersion2, options, key);
+  StoreU64(&out[kOffFileSize], total);
+  StoreU32(&out[kOffDirectorySize], static_cast<std::uint32_t>(parts[0].size()));
+  StoreU32(&out[kOffHeaderCrc], Crc32(std::span(out).first(kOffHeaderCrc)));
+  const std::span<std::uint8_t> all(out);
+  std::size_t at = kHeaderSize;
+  for (std::size_t n = 0; n < parts.size() && result.error.empty(); ++n) {
+    const auto nonce = BlockNonce(all.subspan(kOffNonce, crypto::kNonceSize), n);
+    if (!crypto::AesGcmSeal(key, nonce, all.first(kHeaderSize), parts[n], all.subspan(at, parts[n].size()),
+                            all.subspan(at + parts[n].size()).first<kTagSize>())) {
+      result.error = "the system's cryptography failed";
+    }
+    at += parts[n].size() + kTagSize;
+  }
+  std::fill(key.begin(), key.end(), std::uint8_t{0});
+  if (!result.error.empty()) result.bytes.clear();
+  return result;
+}
+
 EncodeResult EncodeDictionary(std::span<const WordRow> rows, const WriteOptions& options) {
   using namespace format;
   EncodeResult result;

@@ -47,6 +47,11 @@ std::string CheckRow(const WordRow& row);
 // Every row has the most columns any row has; shorter rows are padded with empty cells.
 EncodeResult EncodeDictionary(std::span<const WordRow> rows, const WriteOptions& options = {});
 
+// Seals plaintexts as a version 2 file, the first as the directory and the others as blocks in
+// order, whatever they hold: for tests and fuzzing of the reader's checks behind the seals.
+EncodeResult SealVersion2(std::span<const std::vector<std::uint8_t>> parts,
+                          const WriteOptions& options = {});
+
 // Encodes and replaces `file` all at once. Returns "" or the reason it failed.
 std::string WriteDictionaryFile(const std::filesystem::path& file, std::span<const WordRow> rows,
                                 const WriteOptions& options = {});
