@@ -510,6 +510,14 @@ std::optional<std::string> Dictionary::Cell(std::size_t row, std::size_t column)
   return blocks_->MeaningCell(row, column, columnNames_.size());
 }
 
+std::uint64_t Dictionary::HeadwordIndexBytes() const {
+  std::uint64_t bytes = 0;
+  for (std::size_t b = 0; b < HeadwordBlocks(); ++b) bytes += blocks_->dir.blockSizes[b];
+  return bytes;
+}
+
+std::size_t Dictionary::HeadwordBlocks() const { return blocks_ ? blocks_->headBlocks : 0; }
+
 std::uint64_t Dictionary::DamageEvents() const {
   return blocks_ ? blocks_->damageEvents.load(std::memory_order_relaxed) : 0;
 }

@@ -103,6 +103,9 @@ class Dictionary {
   std::uint16_t FormatVersion() const { return formatVersion_; }
   std::uint32_t KdfIterations() const { return kdfIterations_; }
   std::uint64_t FileSize() const { return fileSize_; }
+  // Version 2: the headword blocks' size in the file and their count (0 for version 1).
+  std::uint64_t HeadwordIndexBytes() const;
+  std::size_t HeadwordBlocks() const;
 
  private:
   Dictionary();

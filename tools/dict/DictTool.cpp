@@ -84,6 +84,10 @@ int Info(const Dictionary& dict, std::string& out) {
   out += "columns:";
   for (const std::string& name : dict.ColumnNames()) out += " " + name;
   out += "\nrows: " + std::to_string(dict.size()) + "\n";
+  if (dict.FormatVersion() >= 2) {
+    out += "headword index: " + std::to_string(dict.HeadwordIndexBytes()) + " bytes in " +
+           std::to_string(dict.HeadwordBlocks()) + " blocks\n";
+  }
   return kExitOk;
 }
 
