@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "                         as it was.\n"
     "  dump DB                print the table as tab-separated text that rebuilds it\n"
     "  info DB                print what the file's header and table hold\n"
-    "  verify DB              open the file and check every row\n"
+    "  verify DB              open the file and check every block and row\n"
     "  lookup DB WORD         look WORD up as the program does: each listed headword on its own\n"
     "                         line, an empty line, then the meaning shown\n"
     "  --help                 this text\n"
