@@ -7,7 +7,7 @@
 void LogDictionaryDamage(const std::string& message) {
   HANDLE source = RegisterEventSourceW(nullptr, L"Kelvara Dictionary");
   if (source == nullptr) return;  // no log to write to: the meaning box still tells the user
-  const std::wstring line = toolkit::Utf8ToWide(message);
+  const std::wstring line = kelvara::toolkit::Utf8ToWide(message);
   const wchar_t* strings[] = {line.c_str()};
   ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
   DeregisterEventSource(source);
