@@ -167,6 +167,36 @@ TEST(Version2, EveryBitFlipIsDetectedAndNamed) {
   EXPECT_GT(foundByLookup, 0);
 }
 
+// Blocks of the same size swapped, or one copied from another file of the same shape: each
+// block's nonce is its number and its header, so neither passes as the block it replaces.
+TEST(Version2, BlocksCannotBeMovedOrTakenFromAnotherFile) {
+  WriteOptions options = SmallBlocks();
+  options.saltAndNonce = std::vector<std::uint8_t>(28, 3);
+  const std::vector<WordRow> rows = {{"a", "xx"}, {"b", "yy"}};
+  const auto file = Encode(rows, options);
+  const std::size_t block = 4 + 2 + format::kTagSize;  // a meaning block: one end, two bytes, sealed
+  ASSERT_EQ(file.size(), DirectoryEnd(file) + (8 + 2 + format::kTagSize) + 2 * block);
+  auto swapped = file;
+  const std::size_t second = file.size() - block, first = second - block;  // the meaning blocks
+  std::swap_ranges(swapped.begin() + static_cast<std::ptrdiff_t>(first),
+                   swapped.begin() + static_cast<std::ptrdiff_t>(second),
+                   swapped.begin() + static_cast<std::ptrdiff_t>(second));
+  auto opened = Dictionary::FromBytes(swapped);
+  ASSERT_EQ(opened.error, DictError::None);
+  EXPECT_EQ(opened.dict->Meaning(0), std::nullopt);
+  EXPECT_EQ(opened.dict->Meaning(1), std::nullopt);
+
+  options.saltAndNonce = std::vector<std::uint8_t>(28, 4);  // another file, same rows
+  const auto other = Encode(rows, options);
+  auto mixed = file;
+  std::copy(other.begin() + static_cast<std::ptrdiff_t>(second), other.end(),
+            mixed.begin() + static_cast<std::ptrdiff_t>(second));
+  opened = Dictionary::FromBytes(mixed);
+  ASSERT_EQ(opened.error, DictError::None);
+  EXPECT_EQ(opened.dict->Meaning(0), "xx");
+  EXPECT_EQ(opened.dict->Meaning(1), std::nullopt);
+}
+
 TEST(Version2, ForgedHeadersCannotStallOrOverrun) {
   using namespace format;
   auto reseal = [](std::vector<std::uint8_t> file) {
