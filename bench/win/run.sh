@@ -104,14 +104,40 @@ program_memory() {  # label, exe, folder, window title
   echo "$1: RssAnon ${rss:-?} kB"
 }
 
+# The open benchmark stops at each of its marks until told to go on, so that the private memory
+# (RssAnon) of its process is read from Linux's /proc at that point.
+open_bench() {  # Data.db
+  local fifo out pid marks=0 seen
+  fifo=$(mktemp -u) && mkfifo "$fifo"
+  out=$(mktemp)
+  wine "$bin/kelvara-open-bench.exe" "$(winpath "$1")" --marks <"$fifo" >"$out" 2>&1 &
+  pid=$!
+  exec 3>"$fifo"
+  while kill -0 "$pid" 2>/dev/null; do
+    seen=$(grep -c '^mark: ' "$out" || true)
+    if [ "$seen" -gt "$marks" ]; then
+      marks=$seen
+      echo "$(grep '^mark: ' "$out" | tail -1 | cut -c7-): RssAnon $(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status") kB" >>"$out.memory"
+      echo >&3
+    fi
+    sleep 0.2
+  done
+  exec 3>&-
+  wait "$pid" || true
+  grep -v '^mark: ' "$out"
+  echo "private memory of the process (RssAnon, from /proc):"
+  sed 's/^/  /' "$out.memory" 2>/dev/null || true
+  rm -f "$fifo" "$out" "$out.memory"
+}
 echo "== opening Data.db, $huge_headwords headwords ($(load))"
-wine "$bin/kelvara-open-bench.exe" "$(winpath "$data/huge/Data.db")"
+open_bench "$data/huge/Data.db"
 echo "== opening Data.db, $headwords headwords ($(load))"
-wine "$bin/kelvara-open-bench.exe" "$(winpath "$data/big/Data.db")"
+open_bench "$data/big/Data.db"
 echo "== opening Data.db, bundled ($(load))"
-wine "$bin/kelvara-open-bench.exe" "$(winpath "$bin/Data.db")"
+open_bench "$bin/Data.db"
 
 # $2: more arguments for the lookup benchmark, before the caller's own.
+[ "${KELVARA_BENCH_OPEN_ONLY:-0}" = 1 ] && exit 0
 ui_and_start() {
   echo "== lookup in the main window, $1 ($(load))"
   wine "$bin/kelvara-ui-bench.exe" "$(winpath "$data/big")" ${2:-} ${ui_args[@]+"${ui_args[@]}"}
