@@ -73,7 +73,10 @@ bool InOrder(std::uint64_t headA, std::string_view a, std::uint64_t headB, std::
 struct Dictionary::Blocks {
   struct HeadBlock {
     std::unique_ptr<std::uint8_t[]> plain;
-    std::vector<std::uint64_t> heads;  // FoldedHead of each entry
+    // FoldedHead of every kHeadSample-th entry (0, 16, 32, ...): the search narrows to 16
+    // entries by these and folds at most four more, so a block costs its size in the file and
+    // half a byte a headword more, not eight.
+    std::vector<std::uint64_t> heads;
     format::U32View ends;              // end of each entry's text
     const char* text = nullptr;
     std::string_view At(std::size_t i) const {
@@ -145,18 +148,18 @@ struct Dictionary::Blocks {
     if (previous != textSize) return "has text after its last headword";
     block->text = reinterpret_cast<const char*>(d.position());
     if (!utf8::IsValid(std::string_view(block->text, textSize))) return "holds a headword that is not valid UTF-8";
-    block->heads.resize(n);
+    block->heads.reserve((n + kHeadSample - 1) / kHeadSample);
+    std::uint64_t previousHead = 0, head = 0;
     for (std::size_t i = 0; i < n; ++i) {
       const std::string_view word = block->At(i);
       if (StartsWithContinuation(word)) return "holds a headword that is not valid UTF-8";
-      block->heads[i] = FoldedHead(word);
-      if (i > 0 && !InOrder(block->heads[i - 1], block->At(i - 1), block->heads[i], word)) {
-        return "holds headwords out of order";
-      }
+      head = FoldedHead(word);
+      if (i > 0 && !InOrder(previousHead, block->At(i - 1), head, word)) return "holds headwords out of order";
+      if (i % kHeadSample == 0) block->heads.push_back(head);
+      previousHead = head;
     }
     // The directory's heads place the block among the others: the search relies on both.
-    if (block->heads[0] != dir.headwordHeads[b] ||
-        (b + 1 < headBlocks && block->heads[n - 1] > dir.headwordHeads[b + 1])) {
+    if (block->heads[0] != dir.headwordHeads[b] || (b + 1 < headBlocks && head > dir.headwordHeads[b + 1])) {
       return "does not match the directory";
     }
     out = std::move(block);
@@ -540,7 +543,8 @@ std::string Dictionary::CheckAllBlocks() const {
   for (std::size_t k = 1; k < b.headBlocks; ++k) {
     const Blocks::HeadBlock& before = *b.headSlots[k - 1].load();
     const Blocks::HeadBlock& after = *b.headSlots[k].load();
-    if (!InOrder(before.heads[perBlock - 1], before.At(perBlock - 1), after.heads[0], after.At(0))) {
+    const std::string_view last = before.At(perBlock - 1);
+    if (!InOrder(format::FoldedHead(last), last, after.heads[0], after.At(0))) {
       return b.name + " is damaged: its headword blocks " + std::to_string(k) + " and " +
              std::to_string(k + 1) + " are out of order.";
     }
@@ -575,9 +579,17 @@ std::size_t Dictionary::HeadBound(std::uint64_t v, bool after) const {
     const std::size_t start = (k - 1) * blocks_->dir.headwordsPerBlock;
     const Blocks::HeadBlock* block = blocks_->Head(k - 1);
     if (!block) return start;  // damaged: counted, and the lookup says so
-    return start + static_cast<std::size_t>(
-                       std::partition_point(block->heads.begin(), block->heads.end(), below) -
-                       block->heads.begin());
+    // The sampled heads leave the bound among the 15 entries after the last sample below it.
+    const auto j = static_cast<std::size_t>(
+        std::partition_point(block->heads.begin(), block->heads.end(), below) - block->heads.begin());
+    if (j == 0) return start;
+    const std::size_t entries = blocks_->RowsIn(k - 1);
+    std::size_t lo = (j - 1) * kHeadSample + 1, hi = std::min(j * kHeadSample, entries);
+    while (lo < hi) {
+      const std::size_t mid = lo + (hi - lo) / 2;
+      if (below(format::FoldedHead(block->At(mid)))) lo = mid + 1; else hi = mid;
+    }
+    return start + lo;
   }
   // On each level the answer lies within the 16 entries below the one found on the level above.
   std::size_t found = 0;

@@ -88,12 +88,15 @@ TEST(Version2, SearchesAcrossBlockBoundariesAgreeWithVersion1) {
   }
   WriteOptions v1 = FastOptions();
   v1.formatVersion = format::kVersion1;
-  WriteOptions odd = FastOptions();
-  odd.headwordsPerBlock = 7;
-  odd.meaningBlockTarget = 100;
   const auto old = Dictionary::FromBytes(Encode(rows, v1));
+  ASSERT_TRUE(old.dict);
+  // Blocks smaller than the search's sampling of heads (every 16th), and larger.
+  for (const std::uint32_t perBlock : {7u, 101u}) {
+  WriteOptions odd = FastOptions();
+  odd.headwordsPerBlock = perBlock;
+  odd.meaningBlockTarget = 100;
   const auto now = Dictionary::FromBytes(Encode(rows, odd));
-  ASSERT_TRUE(old.dict && now.dict);
+  ASSERT_TRUE(now.dict);
   EXPECT_EQ(now.dict->CheckAllBlocks(), "");
   std::vector<std::string> words = {"", "a", "ab", "aab", "K", "k", "\xC3\xA9", "\xC3\x89" "a", "b ",
                                     "aabbaabb", "aabbaabba", "a?b", "[ab]b", "#", "x1", "x12"};
@@ -103,6 +106,7 @@ TEST(Version2, SearchesAcrossBlockBoundariesAgreeWithVersion1) {
     ASSERT_EQ(test::Listed(*now.dict, w), test::Listed(*old.dict, w)) << w;
     ASSERT_EQ(b.meaningText, a.meaningText) << w;
     for (std::size_t i = 0; i < a.matches.size(); i += 97) ASSERT_EQ(b.matches.Meaning(i), a.matches.Meaning(i)) << w;
+  }
   }
 }
 
