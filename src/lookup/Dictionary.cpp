@@ -494,8 +494,8 @@ std::string_view Dictionary::English(std::size_t row) const {
 }
 
 std::string_view Dictionary::HeadwordAt(std::size_t position) const {
-  if (!blocks_) return CellV1(sorted_[position], 0);
   if (position >= rowCount_) return {};
+  if (!blocks_) return CellV1(sorted_[position], 0);
   const std::size_t perBlock = blocks_->dir.headwordsPerBlock;
   const Blocks::HeadBlock* block = blocks_->Head(position / perBlock);
   return block ? block->At(position % perBlock) : std::string_view();
