@@ -111,31 +111,6 @@ bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
          written == in.size();
 }
 
-OpenStatus AesGcmOpen(const Key& key, std::span<const std::uint8_t> nonce,
-                      std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
-                      std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
-  if (out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) {
-    return OpenStatus::Failure;
-  }
-  const Algorithm aes = OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0);
-  const KeyHandle k = GcmKey(aes, key);
-  if (!k) return OpenStatus::Failure;
-  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
-  BCRYPT_INIT_AUTH_MODE_INFO(info);
-  info.pbNonce = const_cast<PUCHAR>(nonce.data());
-  info.cbNonce = static_cast<ULONG>(nonce.size());
-  info.pbAuthData = const_cast<PUCHAR>(aad.data());
-  info.cbAuthData = static_cast<ULONG>(aad.size());
-  info.pbTag = const_cast<PUCHAR>(tag.data());
-  info.cbTag = static_cast<ULONG>(tag.size());
-  ULONG written = 0;
-  const NTSTATUS status =
-      BCryptDecrypt(k.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()), &info,
-                    nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written, 0);
-  if (status == kAuthTagMismatch) return OpenStatus::TagMismatch;
-  return Ok(status) && written == in.size() ? OpenStatus::Ok : OpenStatus::Failure;
-}
-
 struct GcmOpener::State {
   Algorithm aes;
   KeyHandle key;
@@ -167,6 +142,12 @@ OpenStatus GcmOpener::Open(std::span<const std::uint8_t> nonce, std::span<const 
                     &info, nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written, 0);
   if (status == kAuthTagMismatch) return OpenStatus::TagMismatch;
   return Ok(status) && written == in.size() ? OpenStatus::Ok : OpenStatus::Failure;
+}
+
+OpenStatus AesGcmOpen(const Key& key, std::span<const std::uint8_t> nonce,
+                      std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
+                      std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
+  return GcmOpener(key).Open(nonce, aad, in, tag, out);
 }
 
 }  // namespace kelvara::crypto

@@ -20,6 +20,18 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
 }
 constexpr auto kCrcTable = MakeCrcTable();
 
+// The table's name and its column names, which both versions begin with.
+std::string DecodeTableShape(Decoder& d, std::string& tableName, std::vector<std::string>& columnNames) {
+  std::uint32_t columns = 0;
+  if (!d.String(tableName) || !d.U32(columns)) return "its table description is cut short";
+  if (columns < 2 || columns > kMaxColumns) return "its table has " + std::to_string(columns) + " columns";
+  columnNames.resize(columns);
+  for (std::string& name : columnNames) {
+    if (!d.String(name)) return "its column names are cut short";
+  }
+  return {};
+}
+
 }  // namespace
 
 std::uint32_t Crc32(std::span<const std::uint8_t> bytes) {
@@ -74,13 +86,7 @@ std::uint64_t FoldedHead(std::string_view text) {
 std::string DecodeDirectory(std::span<const std::uint8_t> bytes, std::uint64_t firstBlockAt,
                             std::uint64_t fileSize, Directory& out) {
   Decoder d(bytes.data(), bytes.data() + bytes.size());
-  std::uint32_t columns = 0;
-  if (!d.String(out.tableName) || !d.U32(columns)) return "its table description is cut short";
-  if (columns < 2 || columns > kMaxColumns) return "its table has " + std::to_string(columns) + " columns";
-  out.columnNames.resize(columns);
-  for (std::string& name : out.columnNames) {
-    if (!d.String(name)) return "its column names are cut short";
-  }
+  if (std::string problem = DecodeTableShape(d, out.tableName, out.columnNames); !problem.empty()) return problem;
   std::uint32_t headBlocks = 0, meaningBlocks = 0;
   if (!d.U32(out.rowCount) || !d.U32(out.headwordsPerBlock) || !d.U32(headBlocks) ||
       !d.U32(meaningBlocks)) {
@@ -130,13 +136,8 @@ std::string DecodeDirectory(std::span<const std::uint8_t> bytes, std::uint64_t f
 
 std::string DecodePayload(std::span<const std::uint8_t> bytes, Payload& out) {
   Decoder d(bytes.data(), bytes.data() + bytes.size());
-  std::uint32_t columns = 0;
-  if (!d.String(out.tableName) || !d.U32(columns)) return "its table description is cut short";
-  if (columns < 2 || columns > kMaxColumns) return "its table has " + std::to_string(columns) + " columns";
-  out.columnNames.resize(columns);
-  for (std::string& name : out.columnNames) {
-    if (!d.String(name)) return "its column names are cut short";
-  }
+  if (std::string problem = DecodeTableShape(d, out.tableName, out.columnNames); !problem.empty()) return problem;
+  const auto columns = static_cast<std::uint32_t>(out.columnNames.size());
   std::uint32_t textSize = 0;
   if (!d.U32(out.rowCount) || !d.U32(textSize)) return "its row count is missing";
   const std::uint64_t cells = std::uint64_t{out.rowCount} * columns;
