@@ -114,15 +114,15 @@ std::string DecodeDirectory(std::span<const std::uint8_t> bytes, std::uint64_t f
     return size >= kTagSize && at <= fileSize;
   };
   for (std::uint32_t b = 0; b < headBlocks; ++b) {
-    const std::uint8_t* entry;
-    d.Bytes(kHeadwordBlockEntry, entry);
+    const std::uint8_t* entry = nullptr;
+    if (!d.Bytes(kHeadwordBlockEntry, entry)) return "its directory is cut short";
     out.headwordHeads[b] = LoadU64(entry);
     if (b > 0 && out.headwordHeads[b] < out.headwordHeads[b - 1]) return "its headword blocks are out of order";
     if (!place(b, LoadU32(entry + 8))) return "its headword blocks lie outside the file";
   }
   for (std::uint32_t b = 0; b < meaningBlocks; ++b) {
-    const std::uint8_t* entry;
-    d.Bytes(kMeaningBlockEntry, entry);
+    const std::uint8_t* entry = nullptr;
+    if (!d.Bytes(kMeaningBlockEntry, entry)) return "its directory is cut short";
     const std::uint32_t first = LoadU32(entry);
     if (b == 0 ? first != 0 : first <= out.meaningFirstRows[b - 1] || first >= out.rowCount) {
       return "its meaning blocks do not cover the rows in order";
