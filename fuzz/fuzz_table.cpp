@@ -1,6 +1,6 @@
-// Any bytes as the decrypted table of an authentic file (sealed here with the real password):
-// the part of the reader that authentication alone cannot protect. The input's first byte splits
-// it into the table and a word to look up.
+// Any bytes as the decrypted table of an authentic format version 1 file (sealed here with the
+// real password): the part of the reader that authentication alone cannot protect. The input's
+// first byte splits it into the table and a word to look up. Version 2: fuzz_blocks.cpp.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -23,6 +23,7 @@ struct Sealer {
   Sealer() {
     WriteOptions options;
     options.kdfIterations = format::kMinIterations;
+    options.formatVersion = format::kVersion1;
     header = EncodeDictionary({}, options).bytes;
     header.resize(format::kHeaderSize);
     format::KeyCheck check;

@@ -6,7 +6,7 @@
 namespace kelvara::bench {
 
 std::vector<WordRow> MakeBenchRows(const std::filesystem::path& wordList, std::size_t wanted,
-                                   std::mt19937& rng) {
+                                   std::mt19937& rng, std::size_t meaningBytes) {
   std::ifstream in(wordList, std::ios::binary);
   std::vector<std::string> all;
   for (std::string line; std::getline(in, line);) {
@@ -34,6 +34,20 @@ std::vector<WordRow> MakeBenchRows(const std::filesystem::path& wordList, std::s
       meaning += kPersian[pick(rng)];
     }
     rows.push_back({std::move(w), std::move(meaning)});
+  }
+  std::uniform_int_distribution<std::size_t> anyWord(0, all.size() - 1);
+  while (rows.size() < wanted) {
+    std::string phrase = all[anyWord(rng)] + " " + all[anyWord(rng)];
+    std::string meaning = kPersian[pick(rng)];
+    rows.push_back({std::move(phrase), std::move(meaning)});
+  }
+  if (meaningBytes > 0) {
+    for (WordRow& row : rows) {
+      while (row[1].size() < meaningBytes) {
+        row[1] += row[1].size() % 3 == 0 ? "، " : " ";
+        row[1] += kPersian[pick(rng)];
+      }
+    }
   }
   return rows;
 }

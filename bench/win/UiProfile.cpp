@@ -52,7 +52,7 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
   const std::wstring word = toolkit::Utf8ToWide(dict.English(0));
   const std::wstring other = toolkit::Utf8ToWide(dict.English(1));
   const SearchResult big = SearchWords(dict, letterUtf8);
-  const std::wstring meanings[2] = {toolkit::Utf8ToWide(dict.Meaning(0)), toolkit::Utf8ToWide(dict.Meaning(1))};
+  const std::wstring meanings[2] = {toolkit::Utf8ToWide(dict.Meaning(0).value_or("")), toolkit::Utf8ToWide(dict.Meaning(1).value_or(""))};
   std::printf("\n%-44s %5s | %9s %9s | %9s\n", "step (ms)", "n", "wall med", "p99", "cpu mean");
   ProfileStep("engine: SearchWords, worst letter", n, [&](int) { (void)SearchWords(dict, letterUtf8); });
   ProfileStep("engine: SearchWords, whole word", n,

@@ -1,7 +1,7 @@
 // Writes the benchmark dictionary: HEADWORDS rows from WORD_LIST with synthetic Persian
 // meanings, the same rows as the engine benchmark's.
 //
-//   kelvara-bench-dict WORD_LIST HEADWORDS OUT_FILE
+//   kelvara-bench-dict WORD_LIST HEADWORDS OUT_FILE [MEANING_BYTES]
 #include <cstdio>
 #include <cwchar>
 #include <filesystem>
@@ -11,13 +11,15 @@
 #include "lookup/DictionaryWriter.h"
 
 int wmain(int argc, wchar_t** argv) {
-  const long long wanted = argc == 4 ? std::wcstoll(argv[2], nullptr, 10) : 0;
-  if (wanted <= 0) {
-    std::fprintf(stderr, "usage: kelvara-bench-dict WORD_LIST HEADWORDS OUT_FILE\n");
+  const long long wanted = argc == 4 || argc == 5 ? std::wcstoll(argv[2], nullptr, 10) : 0;
+  const long long meaningBytes = argc == 5 ? std::wcstoll(argv[4], nullptr, 10) : 0;
+  if (wanted <= 0 || meaningBytes < 0) {
+    std::fprintf(stderr, "usage: kelvara-bench-dict WORD_LIST HEADWORDS OUT_FILE [MEANING_BYTES]\n");
     return 2;
   }
   std::mt19937 rng(kelvara::bench::kBenchSeed);
-  const auto rows = kelvara::bench::MakeBenchRows(argv[1], static_cast<std::size_t>(wanted), rng);
+  const auto rows = kelvara::bench::MakeBenchRows(argv[1], static_cast<std::size_t>(wanted), rng,
+                                                  static_cast<std::size_t>(meaningBytes));
   if (rows.empty()) {
     std::fprintf(stderr, "kelvara-bench-dict: cannot read the word list %ls\n", argv[1]);
     return 1;

@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # Builds and runs the main window's benchmarks under Wine, on a private display and in the
-# project's Wine prefix, on a dictionary of 300,000 headwords from wamerican-huge:
-#   1. opening Data.db, step by step (big and bundled dictionary);
+# project's Wine prefix, on a dictionary of 300,000 headwords from wamerican-huge, and on one of
+# 1,000,000 headwords with meanings of about 200 bytes (over 200 MB; made here, kept in
+# build/win/bench-data):
+#   1. opening Data.db, step by step, and the private memory after 1,000 lookups (every
+#      dictionary);
 #   2. the word box's lookup in the main window against a plain list box;
-#   3. start-up to the main window shown against a trivial window.
+#   3. start-up to the main window shown against a trivial window (300,000 and 1,000,000
+#      headwords), then the private memory (RssAnon) of the started program against the
+#      trivial window's.
 # Parts 2 and 3 run twice: with the prefix's theme as it is (Wine's default "Light" theme draws
 # every scroll bar through uxtheme, which is slow), then with the theme switched off for the
 # run and restored afterwards. The load average is printed around each part.
-#   bench/win/run.sh [--headwords N] [--rounds N] [--naive-rounds N] [--letter-rounds N]
-#                    [--words N] [--runs N] [--theme-only] [--no-build]
+#   bench/win/run.sh [--headwords N] [--huge-headwords N] [--huge-meaning-bytes N] [--rounds N]
+#                    [--naive-rounds N] [--letter-rounds N] [--words N] [--runs N] [--theme-only]
+#                    [--classic-only] [--no-build]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
 headwords=300000
+huge_headwords=1000000
+huge_meaning=200
+themed=1
 ui_args=()
 start_args=()
 classic=1
@@ -20,11 +29,14 @@ build=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --headwords) headwords=$2; shift 2 ;;
+    --huge-headwords) huge_headwords=$2; shift 2 ;;
+    --huge-meaning-bytes) huge_meaning=$2; shift 2 ;;
+    --classic-only) themed=0; shift ;;
     --rounds|--naive-rounds|--letter-rounds|--words) ui_args+=("$1" "$2"); shift 2 ;;
     --runs) start_args+=("$1" "$2"); shift 2 ;;
     --theme-only) classic=0; shift ;;
     --no-build) build=0; shift ;;
-    *) sed -n '2,13p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,20p' "$0" >&2; exit 2 ;;
   esac
 done
 jobs=${KELVARA_JOBS:-2}
@@ -38,7 +50,7 @@ fi
 
 bin=$root/build/win/bin
 data=$root/build/win/bench-data
-mkdir -p "$data/big" "$data/empty"
+mkdir -p "$data/big" "$data/huge" "$data/empty"
 rm -f "$data/empty/"*
 
 source scripts/wine-env.sh
@@ -62,30 +74,84 @@ restore_theme
 winpath() { winepath -w "$1" 2>/dev/null; }
 load() { uptime | sed 's/.*load average/load average/'; }
 
-# The big dictionary is made once per size and kept; the generator is deterministic.
-stamp="$data/big/headwords"
-if [ ! -f "$data/big/Data.db" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$headwords" ] ||
-   [ "$data/big/Data.db" -ot "$bin/kelvara-bench-dict.exe" ]; then
-  rm -f "$data/big/Data.db" "$stamp"
-  wine "$bin/kelvara-bench-dict.exe" "$(winpath "$word_list")" "$headwords" \
-    "$(winpath "$data/big/Data.db")"
-  echo "$headwords" >"$stamp"
-fi
+# The big dictionaries are made once per size and kept; the generator is deterministic.
+make_dictionary() {  # folder, headwords, meaning bytes
+  local stamp="$1/headwords" want="$2 $3"
+  if [ ! -f "$1/Data.db" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$want" ] ||
+     [ "$1/Data.db" -ot "$bin/kelvara-bench-dict.exe" ]; then
+    rm -f "$1/Data.db" "$stamp"
+    wine "$bin/kelvara-bench-dict.exe" "$(winpath "$word_list")" "$2" "$(winpath "$1/Data.db")" "$3"
+    echo "$want" >"$stamp"
+  fi
+}
+make_dictionary "$data/big" "$headwords" 0
+make_dictionary "$data/huge" "$huge_headwords" "$huge_meaning"
 
+# Private memory (RssAnon) of a started program once its window shows: Wine's own counters read
+# 0, so Linux's are read. The program is closed by its process id.
+program_memory() {  # label, exe, folder, window title
+  local pid rss=""
+  (cd "$3" && exec wine "$2") >/dev/null 2>&1 &
+  pid=$!
+  for _ in $(seq 100); do
+    sleep 0.1
+    xdotool search --name "^$4\$" >/dev/null 2>&1 && break
+  done
+  sleep 1
+  rss=$(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "$1: RssAnon ${rss:-?} kB"
+}
+
+# The open benchmark stops at each of its marks until told to go on, so that the private memory
+# (RssAnon) of its process is read from Linux's /proc at that point.
+open_bench() {  # Data.db
+  local fifo out pid marks=0 seen
+  fifo=$(mktemp -u) && mkfifo "$fifo"
+  out=$(mktemp)
+  wine "$bin/kelvara-open-bench.exe" "$(winpath "$1")" --marks <"$fifo" >"$out" 2>&1 &
+  pid=$!
+  exec 3>"$fifo"
+  while kill -0 "$pid" 2>/dev/null; do
+    seen=$(grep -c '^mark: ' "$out" || true)
+    if [ "$seen" -gt "$marks" ]; then
+      marks=$seen
+      echo "$(grep '^mark: ' "$out" | tail -1 | cut -c7-): RssAnon $(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status") kB" >>"$out.memory"
+      echo >&3
+    fi
+    sleep 0.2
+  done
+  exec 3>&-
+  wait "$pid" || true
+  grep -v '^mark: ' "$out"
+  echo "private memory of the process (RssAnon, from /proc):"
+  sed 's/^/  /' "$out.memory" 2>/dev/null || true
+  rm -f "$fifo" "$out" "$out.memory"
+}
+echo "== opening Data.db, $huge_headwords headwords ($(load))"
+open_bench "$data/huge/Data.db"
 echo "== opening Data.db, $headwords headwords ($(load))"
-wine "$bin/kelvara-open-bench.exe" "$(winpath "$data/big/Data.db")"
+open_bench "$data/big/Data.db"
 echo "== opening Data.db, bundled ($(load))"
-wine "$bin/kelvara-open-bench.exe" "$(winpath "$bin/Data.db")"
+open_bench "$bin/Data.db"
 
 # $2: more arguments for the lookup benchmark, before the caller's own.
+[ "${KELVARA_BENCH_OPEN_ONLY:-0}" = 1 ] && exit 0
 ui_and_start() {
   echo "== lookup in the main window, $1 ($(load))"
   wine "$bin/kelvara-ui-bench.exe" "$(winpath "$data/big")" ${2:-} ${ui_args[@]+"${ui_args[@]}"}
-  echo "== start-up, $1 ($(load))"
-  wine "$bin/kelvara-start-bench.exe" "$(winpath "$bin/kelvara.exe")" "$(winpath "$data/big")" \
-    "$(winpath "$data/empty")" "$(winpath "$bin/kelvara-bench-window.exe")" \
-    "$(winpath "$bin/kelvara-bench-window-cc6.exe")" \
-    ${start_args[@]+"${start_args[@]}"}
+  for size in big huge; do
+    echo "== start-up, $1, $size Data.db ($(load))"
+    wine "$bin/kelvara-start-bench.exe" "$(winpath "$bin/kelvara.exe")" "$(winpath "$data/$size")" \
+      "$(winpath "$data/empty")" "$(winpath "$bin/kelvara-bench-window.exe")" \
+      "$(winpath "$bin/kelvara-bench-window-cc6.exe")" \
+      ${start_args[@]+"${start_args[@]}"}
+  done
+  echo "== private memory after start, $1 ($(load))"
+  program_memory "trivial window" "$bin/kelvara-bench-window.exe" "$data/empty" "Kelvara Bench Window"
+  program_memory "kelvara, bundled Data.db" "$bin/kelvara.exe" "$data/empty" "Kelvara Dictionary"
+  program_memory "kelvara, $huge_headwords headwords" "$bin/kelvara.exe" "$data/huge" "Kelvara Dictionary"
 }
 
 theme=$(wine reg query "$theme_key" /v ThemeActive 2>/dev/null | tr -d '\r' |
@@ -93,7 +159,7 @@ theme=$(wine reg query "$theme_key" /v ThemeActive 2>/dev/null | tr -d '\r' |
 # Themed, one fill of the plain list with its drawing on takes minutes: it is timed once.
 themed_args=""
 [ "${theme:-0}" != 0 ] && themed_args="--naive-rounds 1"
-ui_and_start "theme as configured (ThemeActive=${theme:-unset})" "$themed_args"
+[ "$themed" = 1 ] && ui_and_start "theme as configured (ThemeActive=${theme:-unset})" "$themed_args"
 if [ "$classic" = 1 ] && [ "${theme:-0}" != 0 ]; then
   echo "$theme" >"$theme_saved"
   wine reg add "$theme_key" /v ThemeActive /d 0 /f >/dev/null 2>&1

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -33,5 +34,23 @@ enum class OpenStatus { Ok, TagMismatch, Failure };
 OpenStatus AesGcmOpen(const Key& key, std::span<const std::uint8_t> nonce,
                       std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
                       std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out);
+
+// An AES-256-GCM key prepared once for many small decryptions (the dictionary's blocks): the
+// key schedule and the platform's handles are made here, not at every block. Not safe for use
+// from two threads at once.
+class GcmOpener {
+ public:
+  explicit GcmOpener(const Key& key);
+  ~GcmOpener();
+  GcmOpener(const GcmOpener&) = delete;
+  GcmOpener& operator=(const GcmOpener&) = delete;
+  OpenStatus Open(std::span<const std::uint8_t> nonce, std::span<const std::uint8_t> aad,
+                  std::span<const std::uint8_t> in, std::span<const std::uint8_t, kTagSize> tag,
+                  std::span<std::uint8_t> out);
+
+ private:
+  struct State;
+  State* state_;
+};
 
 }  // namespace kelvara::crypto

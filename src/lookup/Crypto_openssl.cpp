@@ -80,26 +80,42 @@ bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
                              tag.data()) == 1;
 }
 
-OpenStatus AesGcmOpen(const Key& key, std::span<const std::uint8_t> nonce,
-                      std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
-                      std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
-  CipherCtx ctx(EVP_CIPHER_CTX_new());
-  if (!ctx || out.size() != in.size()) return OpenStatus::Failure;
+struct GcmOpener::State {
+  CipherCtx ctx;
+  bool ready = false;
+};
+
+GcmOpener::GcmOpener(const Key& key) : state_(new State{CipherCtx(EVP_CIPHER_CTX_new()), false}) {
+  state_->ready = state_->ctx &&
+                  EVP_DecryptInit_ex(state_->ctx.get(), EVP_aes_256_gcm(), nullptr, key.data(), nullptr) == 1;
+}
+
+GcmOpener::~GcmOpener() { delete state_; }
+
+OpenStatus GcmOpener::Open(std::span<const std::uint8_t> nonce, std::span<const std::uint8_t> aad,
+                           std::span<const std::uint8_t> in,
+                           std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
+  EVP_CIPHER_CTX* ctx = state_->ctx.get();
+  if (!state_->ready || out.size() != in.size()) return OpenStatus::Failure;
   std::array<std::uint8_t, kTagSize> expected;
   std::copy(tag.begin(), tag.end(), expected.begin());
-  if (EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
-      EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(nonce.size()),
-                          nullptr) != 1 ||
-      EVP_DecryptInit_ex(ctx.get(), nullptr, nullptr, key.data(), nonce.data()) != 1 ||
-      !AddAad(ctx.get(), false, aad) || !Update(ctx.get(), false, in, out) ||
-      EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, static_cast<int>(expected.size()),
+  // The key stays; only the nonce is set anew, which restarts the cipher and its hash.
+  if (EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(nonce.size()), nullptr) != 1 ||
+      EVP_DecryptInit_ex(ctx, nullptr, nullptr, nullptr, nonce.data()) != 1 ||
+      !AddAad(ctx, false, aad) || !Update(ctx, false, in, out) ||
+      EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_TAG, static_cast<int>(expected.size()),
                           expected.data()) != 1) {
     return OpenStatus::Failure;
   }
   std::uint8_t none[16];
   int written = 0;
-  return EVP_DecryptFinal_ex(ctx.get(), none, &written) == 1 ? OpenStatus::Ok
-                                                                : OpenStatus::TagMismatch;
+  return EVP_DecryptFinal_ex(ctx, none, &written) == 1 ? OpenStatus::Ok : OpenStatus::TagMismatch;
+}
+
+OpenStatus AesGcmOpen(const Key& key, std::span<const std::uint8_t> nonce,
+                      std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
+                      std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
+  return GcmOpener(key).Open(nonce, aad, in, tag, out);
 }
 
 }  // namespace kelvara::crypto

@@ -111,15 +111,23 @@ bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
          written == in.size();
 }
 
-OpenStatus AesGcmOpen(const Key& key, std::span<const std::uint8_t> nonce,
-                      std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
-                      std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
-  if (out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) {
+struct GcmOpener::State {
+  Algorithm aes;
+  KeyHandle key;
+};
+
+GcmOpener::GcmOpener(const Key& key) : state_(new State{OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0), nullptr}) {
+  state_->key = GcmKey(state_->aes, key);
+}
+
+GcmOpener::~GcmOpener() { delete state_; }
+
+OpenStatus GcmOpener::Open(std::span<const std::uint8_t> nonce, std::span<const std::uint8_t> aad,
+                           std::span<const std::uint8_t> in,
+                           std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
+  if (!state_->key || out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) {
     return OpenStatus::Failure;
   }
-  const Algorithm aes = OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0);
-  const KeyHandle k = GcmKey(aes, key);
-  if (!k) return OpenStatus::Failure;
   BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
   BCRYPT_INIT_AUTH_MODE_INFO(info);
   info.pbNonce = const_cast<PUCHAR>(nonce.data());
@@ -130,10 +138,16 @@ OpenStatus AesGcmOpen(const Key& key, std::span<const std::uint8_t> nonce,
   info.cbTag = static_cast<ULONG>(tag.size());
   ULONG written = 0;
   const NTSTATUS status =
-      BCryptDecrypt(k.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()), &info,
-                    nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written, 0);
+      BCryptDecrypt(state_->key.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
+                    &info, nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written, 0);
   if (status == kAuthTagMismatch) return OpenStatus::TagMismatch;
   return Ok(status) && written == in.size() ? OpenStatus::Ok : OpenStatus::Failure;
+}
+
+OpenStatus AesGcmOpen(const Key& key, std::span<const std::uint8_t> nonce,
+                      std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
+                      std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
+  return GcmOpener(key).Open(nonce, aad, in, tag, out);
 }
 
 }  // namespace kelvara::crypto

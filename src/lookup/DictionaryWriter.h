@@ -27,6 +27,11 @@ struct WriteOptions {
   std::uint32_t kdfIterations = kDefaultKdfIterations;
   // Fixed salt and nonce make the output reproducible (tests); normally both are random.
   std::optional<std::vector<std::uint8_t>> saltAndNonce;  // 16 + 12 bytes
+  // The format version to write: 2, or 1 for tests of the older reader.
+  std::uint16_t formatVersion = format::kVersion;
+  // Version 2's block sizes (tests make them small to have many blocks in a small file).
+  std::uint32_t headwordsPerBlock = format::kHeadwordsPerBlock;
+  std::size_t meaningBlockTarget = format::kMeaningBlockTarget;
 };
 
 struct EncodeResult {
@@ -41,6 +46,11 @@ std::string CheckRow(const WordRow& row);
 
 // Every row has the most columns any row has; shorter rows are padded with empty cells.
 EncodeResult EncodeDictionary(std::span<const WordRow> rows, const WriteOptions& options = {});
+
+// Seals plaintexts as a version 2 file, the first as the directory and the others as blocks in
+// order, whatever they hold: for tests and fuzzing of the reader's checks behind the seals.
+EncodeResult SealVersion2(std::span<const std::vector<std::uint8_t>> parts,
+                          const WriteOptions& options = {});
 
 // Encodes and replaces `file` all at once. Returns "" or the reason it failed.
 std::string WriteDictionaryFile(const std::filesystem::path& file, std::span<const WordRow> rows,

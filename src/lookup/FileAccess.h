@@ -1,5 +1,5 @@
 // The file side of the dictionary, one implementation per platform (File_posix.cpp,
-// File_win.cpp): read a file whole while holding it against writers, and replace a file at once.
+// File_win.cpp): map a file while holding it against writers, and replace a file at once.
 #pragma once
 
 #include <cstdint>
@@ -13,31 +13,36 @@
 
 namespace kelvara {
 
-// Keeps a file open so that nobody can write it (Windows: shared for reading only; POSIX: a
-// shared flock, which writers that use the same convention respect). Closes on destruction.
-class FileLock {
+// Files larger than this are not dictionaries this program can hold.
+inline constexpr std::uint64_t kMaxDictionaryFileSize = std::uint64_t{1} << 31;
+
+// A file mapped into memory for reading, kept open so that nobody can write it meanwhile
+// (Windows: shared for reading only; POSIX: a shared flock, which writers that use the same
+// convention respect). Pages are read from the file when first touched and, being the file's,
+// count as no private memory. Unmaps and closes on destruction.
+class MappedFile {
  public:
-  explicit FileLock(std::intptr_t handle) : handle_(handle) {}
-  ~FileLock();
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
+  MappedFile(std::intptr_t file, std::intptr_t mapping, const std::uint8_t* data, std::size_t size)
+      : file_(file), mapping_(mapping), data_(data), size_(size) {}
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
 
  private:
-  std::intptr_t handle_;
+  std::intptr_t file_;
+  std::intptr_t mapping_;  // Windows: the section; unused elsewhere
+  const std::uint8_t* data_;
+  std::size_t size_;
 };
 
-struct ReadFileResult {
-  std::unique_ptr<FileLock> lock;
-  std::unique_ptr<std::uint8_t[]> bytes;  // not zeroed first: the file fills it
-  std::size_t size = 0;
+struct MapFileResult {
+  std::unique_ptr<MappedFile> file;
   DictError error = DictError::None;  // Missing, Unreadable or Locked
   std::string message;
 };
 
-// Files larger than this are not dictionaries this program can hold.
-inline constexpr std::uint64_t kMaxDictionaryFileSize = std::uint64_t{1} << 31;
-
-ReadFileResult ReadAndHoldFile(const std::filesystem::path& file);
+MapFileResult MapAndHoldFile(const std::filesystem::path& file);
 
 // Writes `bytes` to a temporary file beside `target`, flushes it and renames it over `target`,
 // so that `target` is either the old file or the whole new one. Refuses, leaving everything as

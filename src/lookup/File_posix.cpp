@@ -1,6 +1,7 @@
 // POSIX side of FileAccess.h: a shared flock while reading, an exclusive one to replace.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,18 +42,20 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-FileLock::~FileLock() { ::close(static_cast<int>(handle_)); }
+MappedFile::~MappedFile() {
+  if (size_ > 0) ::munmap(const_cast<std::uint8_t*>(data_), size_);
+  ::close(static_cast<int>(file_));
+}
 
 std::string PathForMessage(const std::filesystem::path& file) { return file.string(); }
 
-ReadFileResult ReadAndHoldFile(const std::filesystem::path& file) {
-  ReadFileResult result;
+MapFileResult MapAndHoldFile(const std::filesystem::path& file) {
+  MapFileResult result;
   const std::string name = PathForMessage(file);
   auto fail = [&](DictError error, std::string message) {
     result.error = error;
     result.message = std::move(message);
-    result.bytes.reset();
-    result.size = 0;
+    result.file.reset();
     return std::move(result);
   };
 
@@ -77,18 +80,15 @@ ReadFileResult ReadAndHoldFile(const std::filesystem::path& file) {
   if (static_cast<std::uint64_t>(st.st_size) > kMaxDictionaryFileSize) {
     return fail(DictError::Unreadable, "The file " + name + " is too large to be a dictionary (over 2 GiB).");
   }
-  result.size = static_cast<std::size_t>(st.st_size);
-  result.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(result.size);
-  std::size_t done = 0;
-  while (done < result.size) {
-    const ssize_t n = ::read(fd.get(), result.bytes.get() + done, result.size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return fail(DictError::Unreadable, "The dictionary file " + name + " cannot be read: " + std::strerror(errno) + ".");
-    if (n == 0) break;  // shrank while we read: what we have is what the file holds
-    done += static_cast<std::size_t>(n);
+  const auto size = static_cast<std::size_t>(st.st_size);
+  void* data = nullptr;  // an empty file maps nothing: it is read as no bytes
+  if (size > 0) {
+    data = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd.get(), 0);
+    if (data == MAP_FAILED) {
+      return fail(DictError::Unreadable, "The dictionary file " + name + " cannot be read: " + std::strerror(errno) + ".");
+    }
   }
-  result.size = done;
-  result.lock = std::make_unique<FileLock>(fd.release());
+  result.file = std::make_unique<MappedFile>(fd.release(), 0, static_cast<const std::uint8_t*>(data), size);
   return result;
 }
 

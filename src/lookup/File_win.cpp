@@ -39,26 +39,29 @@ bool IsInUse(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERR
 
 }  // namespace
 
-FileLock::~FileLock() { CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+MappedFile::~MappedFile() {
+  if (data_ != nullptr) UnmapViewOfFile(data_);
+  if (mapping_ != 0) CloseHandle(reinterpret_cast<HANDLE>(mapping_));
+  CloseHandle(reinterpret_cast<HANDLE>(file_));
+}
 
 std::string PathForMessage(const std::filesystem::path& file) {
   const std::wstring& w = file.native();
   return utf8::FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(w.data()), w.size()));
 }
 
-ReadFileResult ReadAndHoldFile(const std::filesystem::path& file) {
-  ReadFileResult result;
+MapFileResult MapAndHoldFile(const std::filesystem::path& file) {
+  MapFileResult result;
   const std::string name = PathForMessage(file);
   auto fail = [&](DictError error, std::string message) {
     result.error = error;
     result.message = std::move(message);
-    result.bytes.reset();
-    result.size = 0;
+    result.file.reset();
     return std::move(result);
   };
 
   UniqueHandle h = Wrap(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h) {
     const DWORD e = GetLastError();
     if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME) {
@@ -79,22 +82,20 @@ ReadFileResult ReadAndHoldFile(const std::filesystem::path& file) {
   if (static_cast<std::uint64_t>(size.QuadPart) > kMaxDictionaryFileSize) {
     return fail(DictError::Unreadable, "The file " + name + " is too large to be a dictionary (over 2 GiB).");
   }
-  result.size = static_cast<std::size_t>(size.QuadPart);
-  result.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(result.size);
-  std::size_t done = 0;
-  while (done < result.size) {
-    DWORD got = 0;
-    const auto want = static_cast<DWORD>(std::min<std::size_t>(result.size - done, 1u << 30));
-    if (!ReadFile(h.get(), result.bytes.get() + done, want, &got, nullptr)) {
-      const DWORD e = GetLastError();
-      if (IsInUse(e)) return fail(DictError::Locked, "The dictionary file " + name + " is locked by another program.");
-      return fail(DictError::Unreadable, "The dictionary file " + name + " cannot be read: " + LastErrorText(e) + ".");
+  const auto bytes = static_cast<std::size_t>(size.QuadPart);
+  // An empty file cannot be mapped: it is read as no bytes.
+  UniqueHandle mapping;
+  const void* view = nullptr;
+  if (bytes > 0) {
+    mapping = UniqueHandle(CreateFileMappingW(h.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (mapping) view = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
+    if (!view) {
+      return fail(DictError::Unreadable, "The dictionary file " + name + " cannot be read: " + LastErrorText(GetLastError()) + ".");
     }
-    if (got == 0) break;
-    done += got;
   }
-  result.size = done;
-  result.lock = std::make_unique<FileLock>(reinterpret_cast<std::intptr_t>(h.release()));
+  result.file = std::make_unique<MappedFile>(reinterpret_cast<std::intptr_t>(h.release()),
+                                             reinterpret_cast<std::intptr_t>(mapping.release()),
+                                             static_cast<const std::uint8_t*>(view), bytes);
   return result;
 }
 

@@ -16,9 +16,13 @@
 namespace kelvara::format {
 
 inline constexpr std::array<std::uint8_t, 8> kMagic = {'K', 'E', 'L', 'V', 'D', 'B', '\r', '\n'};
-inline constexpr std::uint16_t kVersion = 1;
+// Version 1 holds the whole table in one sealed payload; version 2 seals a directory and blocks
+// that are read as they are needed. New files are written in version 2.
+inline constexpr std::uint16_t kVersion1 = 1;
+inline constexpr std::uint16_t kVersion2 = 2;
+inline constexpr std::uint16_t kVersion = kVersion2;
 
-// Header field offsets (version 1).
+// Header field offsets (both versions share the 80-byte header; bytes 64 to 75 differ).
 inline constexpr std::size_t kOffVersion = 8;        // u16
 inline constexpr std::size_t kOffHeaderSize = 10;    // u16
 inline constexpr std::size_t kOffFlags = 12;         // u32, zero
@@ -26,8 +30,10 @@ inline constexpr std::size_t kOffIterations = 16;    // u32
 inline constexpr std::size_t kOffSalt = 20;          // 16 bytes
 inline constexpr std::size_t kOffNonce = 36;         // 12 bytes
 inline constexpr std::size_t kOffKeyCheck = 48;      // 16 bytes
-inline constexpr std::size_t kOffPayloadSize = 64;   // u64
-inline constexpr std::size_t kOffReserved = 72;      // u32, zero
+inline constexpr std::size_t kOffPayloadSize = 64;   // u64 (version 1)
+inline constexpr std::size_t kOffReserved = 72;      // u32, zero (version 1)
+inline constexpr std::size_t kOffFileSize = 64;      // u64 (version 2): the whole file's size
+inline constexpr std::size_t kOffDirectorySize = 72; // u32 (version 2): the directory's size
 inline constexpr std::size_t kOffHeaderCrc = 76;     // u32, CRC-32 of bytes 0..75
 inline constexpr std::size_t kHeaderSize = 80;
 inline constexpr std::size_t kSaltSize = 16;
@@ -43,6 +49,15 @@ inline constexpr std::string_view kTableName = "Words";
 inline constexpr std::string_view kHeadwordColumn = "English";
 inline constexpr std::string_view kMeaningColumn = "Meaning";
 inline constexpr std::string_view kKeyCheckLabel = "Kelvara Dictionary key check";
+
+// Version 2's blocks. Headword blocks hold a fixed number of index positions each, so that a
+// position finds its block by a division; meaning blocks close once they pass a size, so that
+// showing a meaning decrypts some tens of kilobytes whatever the dictionary's size.
+inline constexpr std::uint32_t kHeadwordsPerBlock = 2048;
+inline constexpr std::uint32_t kMaxHeadwordsPerBlock = 1u << 20;
+inline constexpr std::size_t kMeaningBlockTarget = 4 * 1024;
+inline constexpr std::size_t kHeadwordBlockEntry = 12;  // directory: u64 head, u32 sealed size
+inline constexpr std::size_t kMeaningBlockEntry = 8;    // directory: u32 first row, u32 sealed size
 
 inline std::uint16_t LoadU16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -79,6 +94,16 @@ std::uint32_t Crc32(std::span<const std::uint8_t> bytes);
 using KeyCheck = std::array<std::uint8_t, kKeyCheckSize>;
 bool DeriveFileKey(std::string_view password, std::span<const std::uint8_t> salt,
                    std::uint32_t iterations, crypto::Key& key, KeyCheck& check);
+
+// Block n's nonce (the directory is block 0, then the headword blocks, then the meaning blocks):
+// the file's random nonce with its last eight bytes XORed with n, little-endian. Every block of
+// a file thus has its own nonce, and a block moved to another place fails its tag.
+std::array<std::uint8_t, crypto::kNonceSize> BlockNonce(std::span<const std::uint8_t> fileNonce,
+                                                        std::uint64_t block);
+
+// The first eight bytes of the case-folded text, big-endian, zero-padded: what the search
+// compares before it reads any text. Folded as read: only those eight bytes are made.
+std::uint64_t FoldedHead(std::string_view text);
 
 // n little-endian u32 values read where they lie (at any alignment), so that opening makes no
 // copy of the tables in the file.
@@ -146,5 +171,23 @@ struct Payload {
 // Decodes and checks the layout of a payload (sizes, bounds, monotonic cell ends, the index a
 // permutation). Returns "" or what is wrong, in English.
 std::string DecodePayload(std::span<const std::uint8_t> bytes, Payload& out);
+
+// Version 2's decrypted directory: the table's shape and where each block lies.
+struct Directory {
+  std::string tableName;
+  std::vector<std::string> columnNames;
+  std::uint32_t rowCount = 0;
+  std::uint32_t headwordsPerBlock = 0;
+  std::vector<std::uint64_t> headwordHeads;     // FoldedHead of each headword block's first entry
+  std::vector<std::uint32_t> meaningFirstRows;  // first row of each meaning block
+  std::vector<std::uint64_t> blockOffsets;      // per block (headword blocks, then meaning ones),
+  std::vector<std::uint32_t> blockSizes;        // sealed: ciphertext and tag
+};
+
+// Decodes a directory and checks it against the file: block counts that fit the rows, first
+// rows in order, heads in order, and blocks that fill the file from `firstBlockAt` exactly to
+// `fileSize`. Returns "" or what is wrong, in English.
+std::string DecodeDirectory(std::span<const std::uint8_t> bytes, std::uint64_t firstBlockAt,
+                            std::uint64_t fileSize, Directory& out);
 
 }  // namespace kelvara::format

@@ -43,9 +43,14 @@ Matches FindMatches(const Dictionary& dict, std::string_view wordUtf8) {
 
 SearchResult SearchWords(const Dictionary& dict, std::string_view wordUtf8) {
   SearchResult result;
+  // Blocks are read as the search needs them: damage met on the way shows as a message, never
+  // as a shorter list passed off as the whole answer.
+  const std::uint64_t damageBefore = dict.DamageEvents();
   result.matches = FindMatches(dict, wordUtf8);
-  result.meaningText = result.matches.empty() ? std::string(NotFoundText)
-                                              : std::string(result.matches.Meaning(0));
+  std::optional<std::string> meaning =
+      result.matches.empty() ? std::optional<std::string>(NotFoundText) : result.matches.Meaning(0);
+  result.damaged = !meaning || dict.DamageEvents() != damageBefore;
+  result.meaningText = result.damaged ? std::string(DamagedMeaningText) : std::move(*meaning);
   return result;
 }
 

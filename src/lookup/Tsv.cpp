@@ -49,12 +49,20 @@ TsvParseResult ParseTsv(std::string_view content) {
   return result;
 }
 
-std::string FormatTsv(const Dictionary& dict) {
+std::string FormatTsv(const Dictionary& dict, std::string& problem) {
   std::string out;
+  problem.clear();
   for (std::size_t row = 0; row < dict.size(); ++row) {
+    const std::size_t rowStart = out.size();
     for (std::size_t c = 0; c < dict.ColumnCount(); ++c) {
+      const std::optional<std::string> cell = dict.Cell(row, c);
+      if (!cell) {
+        out.resize(rowStart);
+        problem = "row " + std::to_string(row + 1) + " lies in a damaged block of the file";
+        return out;
+      }
       if (c > 0) out.push_back('\t');
-      out.append(dict.Cell(row, c));
+      out.append(*cell);
     }
     out.push_back('\n');
   }

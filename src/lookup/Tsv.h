@@ -24,7 +24,8 @@ struct TsvParseResult {
 TsvParseResult ParseTsv(std::string_view content);
 
 // The whole table in the same form, every row with every column, LF line ends and no byte order
-// mark: ParseTsv of it builds an identical dictionary.
-std::string FormatTsv(const Dictionary& dict);
+// mark: ParseTsv of it builds an identical dictionary. A damaged block stops it: `problem` then
+// names it (English) and the text returned is cut before the row that could not be read.
+std::string FormatTsv(const Dictionary& dict, std::string& problem);
 
 }  // namespace kelvara

@@ -1,6 +1,7 @@
 // The main window's making, its loading sequence and the word lookup.
 #include "frmMain.h"
 
+#include "DictionaryDamageLog.h"
 #include "DictionaryLocation.h"
 #include "LimitedWindow.h"
 #include "forms/Build.h"
@@ -101,6 +102,7 @@ bool frmMain::OpenDictionaryStep() {
   DictionaryOpening opening = OpenDictionary(startup_.dictionaryFolders);
   if (opening.result.error == DictError::None && opening.result.dict) {
     dict_ = std::move(opening.result.dict);
+    dict_->OnDamage(LogDictionaryDamage);
     return true;
   }
   toolkit::MsgBoxRtl(nullptr, OpenFailureMessage(opening), kProductTitle, MB_OK | MB_ICONERROR);

@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "                         as it was.\n"
     "  dump DB                print the table as tab-separated text that rebuilds it\n"
     "  info DB                print what the file's header and table hold\n"
-    "  verify DB              open the file and check every row\n"
+    "  verify DB              open the file and check every block and row\n"
     "  lookup DB WORD         look WORD up as the program does: each listed headword on its own\n"
     "                         line, an empty line, then the meaning shown\n"
     "  --help                 this text\n"
@@ -84,15 +84,24 @@ int Info(const Dictionary& dict, std::string& out) {
   out += "columns:";
   for (const std::string& name : dict.ColumnNames()) out += " " + name;
   out += "\nrows: " + std::to_string(dict.size()) + "\n";
+  if (dict.FormatVersion() >= 2) {
+    out += "headword index: " + std::to_string(dict.HeadwordIndexBytes()) + " bytes in " +
+           std::to_string(dict.HeadwordBlocks()) + " blocks\n";
+  }
   return kExitOk;
 }
 
-// Opening already checked the structure and the index; this checks every cell too.
+// Opening checked what it reads (version 1: everything; version 2: the header and directory);
+// this reads and checks every block, then every cell against the writer's rules.
 int Verify(const Dictionary& dict, const std::string& file, std::string& out, std::string& err) {
+  if (std::string problem = dict.CheckAllBlocks(); !problem.empty()) {
+    err += "kelvara-dict: " + problem + "\n";
+    return kExitDictionary;
+  }
   std::size_t problems = 0;
   for (std::size_t row = 0; row < dict.size(); ++row) {
     WordRow cells;
-    for (std::size_t c = 0; c < dict.ColumnCount(); ++c) cells.emplace_back(dict.Cell(row, c));
+    for (std::size_t c = 0; c < dict.ColumnCount(); ++c) cells.push_back(dict.Cell(row, c).value_or(""));
     if (std::string problem = CheckRow(cells); !problem.empty()) {
       if (++problems <= 20) err += file + ": row " + std::to_string(row + 1) + ": " + problem + "\n";
     }
@@ -137,7 +146,12 @@ int RunDictTool(const std::vector<std::string>& args, std::string& out, std::str
     const auto dict = OpenOrReport(args[1], err);
     if (!dict) return kExitDictionary;
     if (command == "dump") {
-      out += FormatTsv(*dict);
+      std::string problem;
+      out += FormatTsv(*dict, problem);
+      if (!problem.empty()) {
+        err += "kelvara-dict: " + args[1] + ": " + problem + ".\n";
+        return kExitDictionary;
+      }
       return kExitOk;
     }
     return command == "info" ? Info(*dict, out) : Verify(*dict, args[1], out, err);

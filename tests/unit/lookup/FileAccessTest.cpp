@@ -129,13 +129,23 @@ TEST(DictionaryFile, StaysHeldAgainstWritersUntilTheDictionaryIsDestroyed) {
 TEST(DictionaryFile, DamageOnDiskIsReportedWithTheFileName) {
   TempDir dir;
   const auto file = WriteSample(dir);
-  std::string bytes = ReadAll(file);
-  bytes[bytes.size() - 3] ^= 0x10;
+  const std::string good = ReadAll(file);
+  std::string bytes = good;
+  bytes[format::kHeaderSize + 1] ^= 0x10;  // in the directory, which opening reads
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
   const auto opened = Dictionary::Open(file);
   EXPECT_EQ(opened.error, DictError::Damaged);
   EXPECT_NE(opened.message.find("Data.db"), std::string::npos);
   EXPECT_NE(opened.message.find("damaged"), std::string::npos);
+
+  bytes = good;
+  bytes[bytes.size() - 3] ^= 0x10;  // in the last block, which only a lookup reads
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+  const auto late = Dictionary::Open(file);
+  ASSERT_EQ(late.error, DictError::None) << late.message;
+  const std::string problem = late.dict->CheckAllBlocks();
+  EXPECT_NE(problem.find("Data.db"), std::string::npos) << problem;
+  EXPECT_NE(problem.find("damaged"), std::string::npos) << problem;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Data.db as bytes: what survives a round trip, and how each kind of damage is named.
+// Data.db as bytes in format version 1 (still read; written for tests only): what survives a
+// round trip, and how each kind of damage is named. Version 2: FileFormatV2Test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,7 +19,12 @@ using test::FastOptions;
 const std::vector<WordRow> kRows = {
     {"cat", "گربه"}, {"Abbey", "صومعه", "extra"}, {"ab", ""}, {"cat food", "غذای گربه"}};
 
-std::vector<std::uint8_t> SmallFile() { return Encode(kRows); }
+WriteOptions V1(WriteOptions options = FastOptions()) {
+  options.formatVersion = format::kVersion1;
+  return options;
+}
+
+std::vector<std::uint8_t> SmallFile() { return Encode(kRows, V1()); }
 
 // A file around any payload, sealed the way the writer seals one: for content that the writer
 // itself would never produce.
@@ -100,7 +106,7 @@ TEST(FileRoundTrip, KeepsEveryRowColumnAndMeaningInFileOrder) {
 }
 
 TEST(FileRoundTrip, EmptyTableOpensAndFindsNothing) {
-  auto opened = Dictionary::FromBytes(Encode({}));
+  auto opened = Dictionary::FromBytes(Encode({}, V1()));
   ASSERT_EQ(opened.error, DictError::None) << opened.message;
   EXPECT_EQ(opened.dict->size(), 0u);
   EXPECT_EQ(SearchWords(*opened.dict, "a").meaningText, NotFoundText);
@@ -111,13 +117,16 @@ TEST(FileRoundTrip, SaltAndNonceAreFreshEachTimeUnlessFixed) {
   WriteOptions fixed = FastOptions();
   fixed.saltAndNonce = std::vector<std::uint8_t>(28, 7);
   EXPECT_EQ(Encode(kRows, fixed), Encode(kRows, fixed));
+  EXPECT_EQ(Encode(kRows, V1(fixed)), Encode(kRows, V1(fixed)));
 }
 
 TEST(FileRoundTrip, ContentIsNotReadableWithoutThePassword) {
-  const std::vector<std::uint8_t> file = Encode({{"uniqueheadword", "uniquemeaning"}});
-  const std::string bytes(file.begin(), file.end());
-  EXPECT_EQ(bytes.find("uniqueheadword"), std::string::npos);
-  EXPECT_EQ(bytes.find("uniquemeaning"), std::string::npos);
+  for (const WriteOptions& options : {FastOptions(), V1()}) {
+    const std::vector<std::uint8_t> file = Encode({{"uniqueheadword", "uniquemeaning"}}, options);
+    const std::string bytes(file.begin(), file.end());
+    EXPECT_EQ(bytes.find("uniqueheadword"), std::string::npos);
+    EXPECT_EQ(bytes.find("uniquemeaning"), std::string::npos);
+  }
 }
 
 TEST(WriterRejects, RowsThatCannotRoundTrip) {
@@ -140,7 +149,7 @@ TEST(OpeningErrors, WrongPasswordIsToldApartFromDamage) {
   EXPECT_EQ(opened.dict, nullptr);
   EXPECT_NE(opened.message.find("password"), std::string::npos);
 
-  WriteOptions other = FastOptions();
+  WriteOptions other = V1();
   other.password = "another";
   EXPECT_EQ(Dictionary::FromBytes(Encode(kRows, other)).error, DictError::WrongPassword);
   EXPECT_EQ(Dictionary::FromBytes(Encode(kRows, other), "another").error, DictError::None);
@@ -157,7 +166,7 @@ TEST(OpeningErrors, ForeignFilesAreNotDictionaries) {
 }
 
 TEST(OpeningErrors, OtherFormatVersionsAreUnknown) {
-  for (std::uint16_t v : std::initializer_list<std::uint16_t>{0, 2, 0xFFFF}) {
+  for (std::uint16_t v : std::initializer_list<std::uint16_t>{0, 3, 0xFFFF}) {
     auto file = SmallFile();
     format::StoreU16(&file[format::kOffVersion], v);
     const auto opened = Dictionary::FromBytes(file);
@@ -166,7 +175,7 @@ TEST(OpeningErrors, OtherFormatVersionsAreUnknown) {
   }
   // A newer version may have a shorter header: still named by its version, not as cut short.
   auto file = SmallFile();
-  format::StoreU16(&file[format::kOffVersion], 2);
+  format::StoreU16(&file[format::kOffVersion], 3);
   file.resize(12);
   EXPECT_EQ(Dictionary::FromBytes(file).error, DictError::UnknownVersion);
 }

@@ -2,9 +2,12 @@
 // and deleting sees in the list, the meaning box and the pronunciation button.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "AppTestSupport.h"
 #include "LimitedWindow.h"
 #include "toolkit/Clipboard.h"
+#include "toolkit/Utf.h"
 
 #include "SpeechVoice.h"
 
@@ -112,6 +115,37 @@ TEST(MainLookup, AnEmptyMeaningShowsEmptyAndCanStillBePronounced) {
   EXPECT_EQ(m.List(), std::vector<std::wstring>{L"dog"});
   EXPECT_EQ(m.form->txtExp.Text(), L"");
   EXPECT_TRUE(m.form->Command3.Enabled());
+}
+
+// A meaning whose block of the file is damaged: the meaning box says so in Persian, and every
+// other word still shows its meaning.
+TEST(MainLookup, ADamagedMeaningShowsTheDamageTextAndTheRestStillWorks) {
+  TempFolder folder;
+  std::vector<WordRow> rows = TestRows();
+  rows.push_back({"zebra", "\xDA\xAF\xD9\x88\xD8\xB1\xD8\xAE\xD8\xB1"});  // گورخر
+  WriteOptions oneRowABlock;
+  oneRowABlock.meaningBlockTarget = 1;
+  WriteTestDictionary(folder.path(), rows, oneRowABlock);
+  {
+    // The file's last byte is the tag of the last block: the meaning of the last headword.
+    std::fstream file(folder.path() / L"Data.db", std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(-1, std::ios::end);
+    const char last = static_cast<char>(file.get());
+    file.seekp(-1, std::ios::end);
+    file.put(static_cast<char>(last ^ 0x01));
+  }
+  auto form = std::make_unique<frmMain>(frmMain::Startup{L"", {folder.path()}});
+  ASSERT_TRUE(form->Show()) << "damage in a block is no reason not to start";
+  SendMessageW(form->txtWord.hWnd(), WM_CHAR, L'z', 1);
+  EXPECT_EQ(form->ListText(0), L"zebra");
+  EXPECT_EQ(form->txtExp.Text(), toolkit::Utf8ToWide(DamagedMeaningText));
+  form->txtWord.SetText(L"cat");
+  EXPECT_EQ(form->txtExp.Text(), kCat);
+  form->txtWord.SetText(L"zebra");
+  EXPECT_EQ(form->txtExp.Text(), toolkit::Utf8ToWide(DamagedMeaningText)) << "every time it is read";
+  form.reset();
+  PumpFor(10);
+  TakeQuitMessage();
 }
 
 TEST(MainLookup, QuotesAndBrokenPatternsAreOrdinaryText) {
