@@ -65,7 +65,7 @@ bool ParseIfo(const std::string& name, std::string_view text, Ifo& ifo, std::str
     }
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) continue;  // blank lines and stray text say nothing
-    keys.emplace(std::string(line.substr(0, equals)), std::string(line.substr(equals + 1)));
+    keys[std::string(line.substr(0, equals))] = std::string(line.substr(equals + 1));  // the last says
   }
   if (first) {
     error = name + ": not a StarDict .ifo file (it is empty)";
