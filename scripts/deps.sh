@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build ccache g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest libssl-dev
+  # importers: zlib natively and, linked statically into kelvara-dict.exe, for mingw
+  zlib1g-dev libz-mingw-w64-dev
   # Windows program under Wine, on a virtual display, driven and observed by the tests
   wine wine64 libgnutls30 fonts-wine xvfb xdotool xclip x11-utils imagemagick
   libxfixes3 libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1
