@@ -1,8 +1,11 @@
 #include "Dsl.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
+#include "Gzip.h"
 #include "TextLines.h"
 
 namespace kelvara::import {
@@ -227,17 +230,63 @@ bool ReadDsl(const std::filesystem::path& file, Source& out, std::string& error,
   const std::u8string u8 = file.u8string();
   const std::string name(u8.begin(), u8.end());
   std::string stem(reinterpret_cast<const char*>(file.filename().u8string().c_str()));
+  const bool packed = stem.ends_with(".dz");
   for (const char* ext : {".dz", ".dsl"}) {
     if (stem.size() > std::string_view(ext).size() && stem.ends_with(ext)) stem.resize(stem.size() - std::string_view(ext).size());
   }
-  TextLines lines(file, name);
-  if (!lines.ok()) {
-    error = lines.error();
+  auto finish = [&](TextLines& lines) {
+    if (!ParseLines(lines, name, out, error, progress)) return false;
+    if (out.name == name) out.name = stem;  // no #NAME: the file's own name, without the folders
+    return true;
+  };
+  if (!packed) {
+    TextLines lines(file, name);
+    if (!lines.ok()) {
+      error = lines.error();
+      return false;
+    }
+    return finish(lines);
+  }
+
+  auto source = std::make_unique<FileSource>();
+  std::string why;
+  if (!source->Open(file, why)) {
+    error = "cannot open " + name + ": " + why;
     return false;
   }
-  if (!ParseLines(lines, name, out, error, progress)) return false;
-  if (out.name == name) out.name = stem;  // no #NAME: the file's own name, without the folders
-  return true;
+  // dictzip (what .dsl.dz files are) is read a chunk at a time; plain gzip is unpacked whole.
+  auto reader = std::make_shared<DictzipReader>();
+  if (reader->Open(std::move(source), why)) {
+    std::uint64_t offset = 0;
+    TextLines lines(
+        [reader, offset, name](std::string& chunk, std::size_t want, std::string& problem) mutable {
+          if (offset >= reader->size()) return false;
+          const std::uint64_t n = std::min<std::uint64_t>(want, reader->size() - offset);
+          std::string piece;
+          if (!reader->Read(offset, n, piece, problem)) {
+            problem = name + ": " + problem;
+            return false;
+          }
+          offset += n;
+          chunk += piece;
+          return true;
+        },
+        reader->size(), name);
+    return finish(lines);
+  }
+  std::ifstream in(file, std::ios::binary);
+  const std::string compressed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in && !in.eof()) {
+    error = "cannot read " + name + ".";
+    return false;
+  }
+  std::string text;
+  if (!GunzipWhole(compressed, text, why, std::uint64_t{1} << 31)) {
+    error = name + ": " + why;
+    return false;
+  }
+  TextLines lines(std::string_view(text), name);
+  return finish(lines);
 }
 
 }  // namespace kelvara::import

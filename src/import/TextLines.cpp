@@ -21,7 +21,21 @@ TextLines::TextLines(const std::filesystem::path& file, std::string name)
     return;
   }
   total_ = size;
+  pull_ = [this](std::string& chunk, std::size_t want, std::string& error) {
+    const std::size_t old = chunk.size();
+    chunk.resize(old + want);
+    file_->read(chunk.data() + old, static_cast<std::streamsize>(want));
+    chunk.resize(old + static_cast<std::size_t>(file_->gcount()));
+    if (file_->bad()) {
+      error = "cannot read " + name_ + ".";
+      return false;
+    }
+    return chunk.size() > old;
+  };
 }
+
+TextLines::TextLines(Pull pull, std::uint64_t total, std::string name)
+    : name_(std::move(name)), pull_(std::move(pull)), total_(total) {}
 
 bool TextLines::Fail(std::string why) {
   if (error_.empty()) error_ = std::move(why);
@@ -33,16 +47,14 @@ bool TextLines::Fill() {
   buf_.erase(0, pos_);
   pos_ = 0;
   const std::size_t old = buf_.size();
-  buf_.resize(old + kChunk);
-  file_->read(buf_.data() + old, kChunk);
-  const auto got = static_cast<std::size_t>(file_->gcount());
-  buf_.resize(old + got);
-  if (file_->bad()) {
+  std::string why;
+  const bool more = pull_(buf_, kChunk, why);
+  if (!why.empty()) {
     eof_ = true;
-    return Fail("cannot read " + name_ + ".");
+    return Fail(why);
   }
-  if (got < kChunk) eof_ = true;
-  return got > 0;
+  if (!more || buf_.size() == old) eof_ = true;
+  return buf_.size() > old;
 }
 
 void TextLines::Detect() {
@@ -73,7 +85,7 @@ void TextLines::Detect() {
 bool TextLines::Next(std::string& line) {
   line.clear();
   if (!error_.empty()) return false;
-  if (file_ && !detected_) {
+  if (pull_ && !detected_) {
     while (buf_.size() - pos_ < 4 && Fill()) {
     }
     if (!error_.empty()) return false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,6 +25,10 @@ class TextLines {
   TextLines(std::string_view bytes, std::string name);
   // Over a file, read in chunks. Check ok() / error() before the first line.
   TextLines(const std::filesystem::path& file, std::string name);
+  // Over any reader that appends up to `want` bytes to `chunk`: false with `error` set on a
+  // failure, false with nothing appended at the end. `total` is for progress only.
+  using Pull = std::function<bool(std::string& chunk, std::size_t want, std::string& error)>;
+  TextLines(Pull pull, std::uint64_t total, std::string name);
 
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
@@ -47,6 +52,7 @@ class TextLines {
   std::string name_;
   std::string_view memory_;
   std::unique_ptr<std::ifstream> file_;
+  Pull pull_;
   std::string buf_;       // raw bytes not yet consumed, from pos_
   std::size_t pos_ = 0;
   bool eof_ = false;
