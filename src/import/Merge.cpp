@@ -144,10 +144,15 @@ std::vector<WordRow> MergeSources(std::vector<WordRow> existing, const std::stri
 
   // Source 0 is the dictionary added to; source k > 0 is sources[k - 1]. The rows each one made
   // start at start[k], so a row's first source is found without keeping it per row.
-  std::vector<std::string> names{existingName};
-  for (std::size_t k = 0; k < sources.size(); ++k) {
-    names.push_back(sources[k].name.empty() ? "Source " + std::to_string(k + 1) : sources[k].name);
-  }
+  // A name comes from the source's own bytes (#NAME, bookname): it goes into meanings, so it is
+  // mended as a headword is.
+  auto cleanName = [](const std::string& name, std::size_t k) {
+    Entry asEntry{name, {}};
+    CleanEntry(asEntry);
+    return asEntry.headword.empty() ? "Source " + std::to_string(k) : asEntry.headword;
+  };
+  std::vector<std::string> names{cleanName(existingName, 0)};
+  for (std::size_t k = 0; k < sources.size(); ++k) names.push_back(cleanName(sources[k].name, k + 1));
   std::vector<std::size_t> start{0};
   HeadwordTable table(rows);
   table.Reserve(total);

@@ -54,9 +54,12 @@ TEST(Merge, WhateverTheSourcesHoldTheRowsPassCheckRow) {
                                     {"", "nothing"},
                                     {"ok", ""},
                                 }));
+  sources.push_back(Make(std::string("bad\0name\twith\nbreaks", 20), {{"ok", "again"}}));
   MergeStats stats;
   const std::vector<WordRow> rows = MergeSources({}, "", sources, stats);
   for (const WordRow& row : rows) EXPECT_EQ(CheckRow(row), "") << row[0];
+  EXPECT_EQ(rows.back()[1], SourceNameLine("Odd") + "\r\n\r\n" + SourceNameLine("badname with breaks") + "\r\nagain")
+      << "a source's name is mended too (found by fuzzing)";
   ASSERT_EQ(rows.size(), 6u);
   EXPECT_EQ(rows[0], (WordRow{"tab here", "a b"}));
   EXPECT_EQ(rows[1], (WordRow{"line break", "one\r\ntwo\r\nthree\r\n"}));
