@@ -37,6 +37,7 @@ class ByteSource {
                       std::string& error) = 0;
 };
 
+// Reads bytes that the caller keeps alive as long as the source.
 class MemorySource final : public ByteSource {
  public:
   explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}

@@ -4,13 +4,9 @@
 #include <fstream>
 
 #include "Delimited.h"
-#include "Dsl.h"
-// TEMPORARY until issue-13a's readers are merged.
-#if __has_include("StarDict.h")
 #include "Dictd.h"
+#include "Dsl.h"
 #include "StarDict.h"
-#define KELVARA_HAVE_13A 1
-#endif
 #include "TextLines.h"
 
 namespace kelvara::import {
@@ -185,13 +181,8 @@ bool PlanSources(const std::vector<fs::path>& paths, SourcePlan& plan, std::stri
 bool ReadSource(const PlannedSource& source, Source& out, std::string& error,
                 const Progress& progress) {
   switch (source.format) {
-#ifdef KELVARA_HAVE_13A
     case SourceFormat::StarDict: return ReadStarDict(source.path, out, error, progress);
     case SourceFormat::Dictd: return ReadDictd(source.path, out, error, progress);
-#else
-    case SourceFormat::StarDict:
-    case SourceFormat::Dictd: error = "not merged yet"; return false;
-#endif
     case SourceFormat::Dsl: return ReadDsl(source.path, out, error, progress);
     case SourceFormat::Tab: return ReadDelimited(source.path, Delimiter::Tab, out, error, progress);
     case SourceFormat::Csv: return ReadDelimited(source.path, Delimiter::Comma, out, error, progress);
