@@ -104,16 +104,18 @@ bool CleanEntry(Entry& entry) {
     h = std::move(out);
     changed = true;
   }
-  while (h.starts_with("\xEF\xBB\xBF")) {
-    h.erase(0, 3);
-    changed = true;
-  }
-  const std::size_t first = h.find_first_not_of(' ');
-  if (first == std::string::npos) {
-    h.clear();
-  } else {
+  // Blanks and byte order marks in any mix at the start (fuzzing found " \uFEFF...").
+  for (;;) {
+    const std::size_t first = h.find_first_not_of(' ');
+    if (first == std::string::npos) {
+      h.clear();
+      break;
+    }
     h.erase(h.find_last_not_of(' ') + 1);
     h.erase(0, first);
+    if (!h.starts_with("\xEF\xBB\xBF")) break;
+    h.erase(0, 3);
+    changed = true;
   }
 
   std::string& m = entry.meaning;

@@ -48,7 +48,7 @@ TEST(Merge, WhateverTheSourcesHoldTheRowsPassCheckRow) {
                                     {"tab\there", "a\tb"},
                                     {"line\nbreak\r", "one\ntwo\rthree\r\n"},
                                     {std::string("nul\0led", 7), std::string("m\0", 2)},
-                                    {"\xEF\xBB\xBF\xEF\xBB\xBFmarked", "x"},
+                                    {" \xEF\xBB\xBF \xEF\xBB\xBFmarked", "x"},
                                     {"bad\xFFutf8", "bad\xC0meaning"},
                                     {"  \t ", "only blanks"},
                                     {"", "nothing"},
