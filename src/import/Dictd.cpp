@@ -131,7 +131,8 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
     std::size_t count = 0;
     for (std::size_t from = 0;;) {
       const std::size_t tab = line.find('\t', from);
-      if (count < 4) fields[count] = line.substr(from, tab == std::string_view::npos ? std::string_view::npos : tab - from);
+      // Without a tab, npos - from still reaches past the end: substr takes the rest.
+      if (count < 4) fields[count] = line.substr(from, tab - from);
       ++count;
       if (tab == std::string_view::npos) break;
       from = tab + 1;
