@@ -81,10 +81,14 @@ def check_stardict(program, ifo, samples, problems):
     # sdcv prints one JSON array a line, one line per word looked up.
     for start in range(0, len(words), 100):
         batch = words[start:start + 100]
+        # "--" keeps headwords such as "-LOGISTE" from being read as options; sdcv then looks
+        # "--" up as well and answers [] for it first.
         out = subprocess.run(["sdcv", "-n", "-e", "-j", "--data-dir", os.path.dirname(ifo),
-                              "-u", keys["bookname"], *batch],
+                              "-u", keys["bookname"], "--", *batch],
                              capture_output=True, check=True, env=dict(os.environ, HOME=tempfile.gettempdir()))
         results = out.stdout.decode("utf-8").splitlines()
+        if len(results) == len(batch) + 1 and results[0] == "[]":
+            results = results[1:]
         if len(results) != len(batch):
             problems.append(f"{ifo}: sdcv answered {len(results)} lines for {len(batch)} words")
             continue
@@ -140,7 +144,7 @@ def start_dictd(indexes, workdir):
 
 def dict_define(port, db, word):
     """dict's definitions of one headword, each without dict's two-space indentation."""
-    out = subprocess.run(["dict", "-h", "127.0.0.1", "-p", str(port), "-d", db, "-C", "-f", word],
+    out = subprocess.run(["dict", "-h", "127.0.0.1", "-p", str(port), "-d", db, "-C", "-f", "--", word],
                          capture_output=True, check=False)
     definitions = []
     for line in out.stdout.decode("utf-8").split("\n"):
