@@ -5,6 +5,8 @@
 # the medians compared: wall and CPU (user + system) seconds, peak memory (resident set), the
 # output file's size. Goals: the import within 3x the peer and within 20 s; its peak memory
 # within twice the output file. Figures, not a pass/fail test.
+# When kelvara-import-dump is built beside kelvara-dict (tests/unit/import), the dictd reader
+# alone is timed too: what of the import is reading, what is merging and writing.
 # Usage: bench/import-bench.sh [KELVARA_DICT] [ROUNDS] [INDEX]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,13 +19,14 @@ for need in "$tool" "$index" "$dict" /usr/bin/time; do
 done
 command -v dictzip >/dev/null || { echo "missing: dictzip (bash scripts/deps.sh)"; exit 1; }
 
+reader=$(dirname "$tool")/kelvara-import-dump
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 measure() {  # measure NAME COMMAND...: appends "wall cpu peak_kb" to $work/NAME.runs
   local name=$1
   shift
-  /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >"$work/out" 2>&1 || {
-    echo "failed: $*"; cat "$work/out"; exit 1; }
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >"$work/$name.out" 2>&1 || {
+    echo "failed: $*"; cat "$work/$name.out"; exit 1; }
   read -r wall user sys peak <"$work/time"
   echo "$wall $(echo "$user + $sys" | bc -l) $peak" >>"$work/$name.runs"
 }
@@ -37,9 +40,10 @@ for ((r = 1; r <= rounds; r++)); do
   measure peer bash -c peer
   rm -f "$work/unpacked" "$work/sorted"
   measure import "$tool" import "$work/out.db" "$index"
+  if [ -x "$reader" ]; then measure reader "$reader" --count "$index"; fi
 done
 size=$(stat -c %s "$work/out.db")
-grep -m1 "Imported" "$work/out" || true
+grep -m1 "Imported" "$work/import.out" || true
 
 median() {  # median COLUMN FILE
   cut -d' ' -f"$1" "$2" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'
@@ -49,6 +53,10 @@ pw=$(median 1 "$work/peer.runs"); pc=$(median 2 "$work/peer.runs"); pm=$(median 
 printf 'import %s (%s rounds, medians)\n' "$(basename "$index")" "$rounds"
 printf '  kelvara-dict import: %6.2f s wall  %6.2f s CPU  peak %5d MB\n' "$iw" "$ic" $((im / 1024))
 printf '  peer (dictzip -d + sort): %6.2f s wall  %6.2f s CPU  peak %5d MB\n' "$pw" "$pc" $((pm / 1024))
+if [ -x "$reader" ]; then
+  rw=$(median 1 "$work/reader.runs"); rc=$(median 2 "$work/reader.runs"); rm_=$(median 3 "$work/reader.runs")
+  printf '    of which reading alone: %6.2f s wall  %6.2f s CPU  peak %5d MB\n' "$rw" "$rc" $((rm_ / 1024))
+fi
 printf '  output file: %d MB\n' $((size / 1048576))
 printf '  ratios: wall %.2fx the peer (goal 3x), CPU %.2fx the peer; peak memory %.2fx the output (goal 2x)\n' \
   "$(echo "$iw / $pw" | bc -l)" "$(echo "$ic / $pc" | bc -l)" "$(echo "$im * 1024 / $size" | bc -l)"

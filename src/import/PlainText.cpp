@@ -80,8 +80,9 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 
 // Decodes the reference at text[0] == '&'. Returns the bytes it spans (0 when it is none).
 std::size_t DecodeEntityAt(std::string_view text, std::string& out) {
-  const std::size_t semicolon = text.find(';', 1);
-  if (semicolon == std::string_view::npos || semicolon > 40) return 0;
+  // References are short: looking further for the ';' would make a run of '&' quadratic.
+  const std::size_t semicolon = text.substr(0, 42).find(';', 1);
+  if (semicolon == std::string_view::npos) return 0;
   const std::string_view body = text.substr(1, semicolon - 1);
   if (body.empty()) return 0;
   if (body[0] == '#') {
@@ -108,6 +109,8 @@ std::size_t DecodeEntityAt(std::string_view text, std::string& out) {
   utf8::Append(out, it->cp);
   return semicolon + 1;
 }
+
+constexpr std::size_t kMaxTag = 4096;
 
 // The markup walker: text and tags in order, into plain text.
 class Renderer {
@@ -197,9 +200,11 @@ class Renderer {
       name += AsciiLower(text[i]);
       ++i;
     }
-    // The tag ends at the first '>' outside a quoted attribute value.
+    // The tag ends at the first '>' outside a quoted attribute value. No real tag is longer
+    // than kMaxTag; looking further would make a run of "<a \"" quadratic.
     char quote = 0;
-    for (; i < text.size(); ++i) {
+    const std::size_t limit = std::min(text.size(), kMaxTag);
+    for (; i < limit; ++i) {
       const char c = text[i];
       if (quote != 0) {
         if (c == quote) quote = 0;
@@ -211,7 +216,7 @@ class Renderer {
         return 0;  // a '<' before any '>': this was text, not a tag
       }
     }
-    if (i >= text.size()) return 0;
+    if (i >= limit) return 0;
     const bool selfClosing = text[i - 1] == '/';
     if (!declaration) Apply(name, closing, selfClosing);
     return i + 1;

@@ -45,6 +45,16 @@ TEST(PlainText, RightToLeftTextAndStrayBracketsStayAsTheyAre) {
   EXPECT_EQ(MarkupToPlainText("1 <2 & 3", Markup::kHtml), "1 <2 & 3");
 }
 
+TEST(PlainText, HostileRunsStayLinear) {
+  // Each '&' and each unclosed "<a \"" once looked to the end of the text for its ';' or '>',
+  // which made a long run of them quadratic.
+  const std::string ampersands(1 << 20, '&');
+  EXPECT_EQ(DecodeEntities(ampersands), ampersands);
+  std::string tags;
+  while (tags.size() < (1 << 20)) tags += "<a \"";
+  EXPECT_EQ(MarkupToPlainText(tags, Markup::kHtml).size(), tags.size());
+}
+
 TEST(PlainText, TidyDropsBlankEdgesAndUsesCrLf) {
   EXPECT_EQ(TidyPlainText("\n\n   indented  \r\nnext\rlast \n\n"), "   indented\r\nnext\r\nlast");
   EXPECT_EQ(TidyPlainText(" \n \t\n"), "");
