@@ -30,7 +30,18 @@ std::string CheckRow(const WordRow& row) {
     if (!utf8::IsValid(cell)) return column + " is not valid UTF-8";
     if (cell.find('\0') != std::string_view::npos) return column + " contains a NUL character";
     if (cell.find('\t') != std::string_view::npos) return column + " contains a tab";
-    if (cell.find_first_of("\r\n") != std::string_view::npos) return column + " contains a line break";
+    if (c == 0) {
+      if (cell.find_first_of("\r\n") != std::string_view::npos) return column + " contains a line break";
+      continue;
+    }
+    // The meaning box breaks lines at CR LF, so imported meanings keep theirs; a lone CR or LF
+    // is the trace of a broken conversion.
+    for (std::size_t i = cell.find_first_of("\r\n"); i != std::string_view::npos;
+         i = cell.find_first_of("\r\n", i + 2)) {
+      if (cell[i] != '\r' || i + 1 >= cell.size() || cell[i + 1] != '\n') {
+        return column + " contains a line break that is not CR LF";
+      }
+    }
   }
   return {};
 }

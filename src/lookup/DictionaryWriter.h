@@ -40,8 +40,8 @@ struct EncodeResult {
 };
 
 // What keeps a row out of a dictionary ("" when nothing does): an empty headword or one that
-// begins with U+FEFF, text that is not UTF-8, or a NUL, tab, line feed or carriage return in any
-// cell (a cell must survive a round trip through the tab-separated form).
+// begins with U+FEFF, text that is not UTF-8, a NUL or tab in any cell, a line break in the
+// headword, or a line break other than CR LF in any other cell (imported meanings have lines).
 std::string CheckRow(const WordRow& row);
 
 // Every row has the most columns any row has; shorter rows are padded with empty cells.

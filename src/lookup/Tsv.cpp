@@ -28,9 +28,6 @@ TsvParseResult ParseTsv(std::string_view content) {
       return fail("the line is not valid UTF-8 (at byte " + std::to_string(bad + 1) + ")");
     }
     if (line.find('\0') != std::string_view::npos) return fail("the line contains a NUL character");
-    if (line.find('\r') != std::string_view::npos) {
-      return fail("the line contains a carriage return that does not end it");
-    }
     const std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) return fail("the line has no tab between headword and meaning");
     if (tab == 0) return fail("the headword is empty");
@@ -39,7 +36,14 @@ TsvParseResult ParseTsv(std::string_view content) {
     std::size_t start = 0;
     while (true) {
       const std::size_t next = line.find('\t', start);
-      row.emplace_back(line.substr(start, next == std::string_view::npos ? line.npos : next - start));
+      const std::string_view cell = line.substr(start, next == std::string_view::npos ? line.npos : next - start);
+      // A carriage return inside the line is a line break of the cell (as FormatTsv writes it).
+      std::string& added = row.emplace_back();
+      added.reserve(cell.size());
+      for (char c : cell) {
+        added += c;
+        if (c == '\r') added += '\n';
+      }
       if (next == std::string_view::npos) break;
       start = next + 1;
     }
@@ -62,8 +66,14 @@ std::string FormatTsv(const Dictionary& dict, std::string& problem) {
         return out;
       }
       if (c > 0) out.push_back('\t');
-      out.append(*cell);
+      // Imported meanings have lines: each CR LF is written as a lone CR, which keeps the row
+      // on one line; a row that then ends in CR gets a CR LF line end, whose CR ParseTsv drops.
+      for (std::size_t i = 0; i < cell->size(); ++i) {
+        out.push_back((*cell)[i]);
+        if ((*cell)[i] == '\r' && i + 1 < cell->size() && (*cell)[i + 1] == '\n') ++i;
+      }
     }
+    if (!out.empty() && out.back() == '\r') out.push_back('\r');
     out.push_back('\n');
   }
   return out;

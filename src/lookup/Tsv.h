@@ -19,8 +19,10 @@ struct TsvParseResult {
   bool ok() const { return errorLine == 0; }
 };
 
-// Stops at the first bad line: no tab, invalid UTF-8, a NUL, a carriage return that does not end
-// the line, or a row CheckRow refuses (an empty headword, ...). Empty lines are skipped.
+// Stops at the first bad line: no tab, invalid UTF-8, a NUL, or a row CheckRow refuses (an empty
+// headword, one with a line break, ...). Empty lines are skipped. A carriage return inside a line
+// (not its line end) is a line break, CR LF, of its cell: that is how FormatTsv writes the lines
+// of a multi-line meaning.
 TsvParseResult ParseTsv(std::string_view content);
 
 // The whole table in the same form, every row with every column, LF line ends and no byte order

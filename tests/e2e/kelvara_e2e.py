@@ -938,6 +938,74 @@ def case_main_missing_dictionary(d, opts):
         shutil.rmtree(folder, ignore_errors=True)
 
 
+def run_dict_tool_exe(d, folder, args, label):
+    """kelvara-dict.exe under Wine as Windows starts it for a drop: the paths alone, no console
+    input. Output goes to a file (a pipe would be held open by Wine processes it starts)."""
+    log_path = os.path.join(d.artifacts, "%s-%s.log" % (d.case, label))
+    with open(log_path, "wb") as log:
+        done = subprocess.run(["wine", os.path.join(folder, "kelvara-dict.exe")] + args, cwd=folder,
+                              stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+                              timeout=120)
+    with open(log_path, "rb") as log:
+        return done.returncode, log.read().decode("utf-8", "replace")
+
+
+def case_main_import_by_drop(d, opts):
+    """Files dropped on kelvara-dict.exe go into the Data.db beside it; the program started
+    afterwards finds an imported word; a drop while the program runs is refused, file untouched."""
+    oracle = Oracle(opts)
+    folder = tempfile.mkdtemp(prefix="kelvara-e2e-drop-")
+    try:
+        for name in ("kelvara.exe", "kelvara-dict.exe"):
+            shutil.copy(os.path.join(d.bin_dir, name), os.path.join(folder, name))
+        db = os.path.join(folder, "Data.db")
+        shutil.copy(oracle.db, db)
+        dsl = os.path.join(folder, "Drop Test.dsl")
+        with open(dsl, "wb") as f:
+            f.write("\ufeff#NAME \"Drop Test\"\nzebrafish\n\t[m1][p]noun[/p][/m]\n"
+                    "\t[m2][trn]\u0645\u0627\u0647\u06cc \u06af\u0648\u0631\u062e\u0631\u06cc[/trn] {{note}}[/m]\n"
+                    .encode("utf-16-le"))
+        csv = os.path.join(folder, "extra.csv")
+        with open(csv, "w", encoding="utf-8") as f:
+            f.write("word,meaning\nzebrafinch,\"a finch, small\"\n")
+        windows = lambda p: "Z:" + p.replace("/", "\\")
+
+        code, said = run_dict_tool_exe(d, folder, [windows(dsl), windows(csv)], "drop")
+        expect(code == 0, "the drop ended with code %r: %s", code, said)
+        expect("Added to" in said and "2 headwords from 2 sources" in said,
+               "no summary in the console: %r", said)
+
+        # What the dropped file should show, asked of the native tool on the same Data.db.
+        oracle.db = db
+        heads, meaning = oracle.lookup("zebrafi")
+        expect(heads == ["zebrafinch", "zebrafish"], "the imported headwords: %r", heads)
+        expect(meaning == "a finch, small", "the native lookup says %r", meaning)
+        _, fish = oracle.lookup("zebrafish")
+        expect("\u0645\u0627\u0647\u06cc" in fish and "[" not in fish and "note" not in fish,
+               "the DSL card as plain text: %r", fish)
+
+        p = start_main(d, cwd=folder, exe=os.path.join(folder, "kelvara.exe"))
+        try:
+            main_until(d, "the window before typing", lambda c, s: True)
+            type_into_word_box(d, "zebrafish")
+            main_until(d, "the imported word", shows_lookup(oracle, "zebrafish"))
+            d.screenshot("imported")
+
+            with open(db, "rb") as f:
+                before = f.read()
+            code, said = run_dict_tool_exe(d, folder, [windows(csv)], "drop-while-open")
+            expect(code == 4, "a drop while the program holds Data.db ended with %r: %s", code, said)
+            expect("is open in Kelvara Dictionary" in said, "no clear refusal: %r", said)
+            with open(db, "rb") as f:
+                expect(f.read() == before, "Data.db changed while the program held it")
+            left = [n for n in os.listdir(folder) if n.startswith("Data.db.")]
+            expect(not left, "temporary files left: %r", left)
+        finally:
+            p.end()
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 # ---------------------------------------------------------------------------------------------
 
 CASES = {name[len("case_"):]: fn for name, fn in sorted(globals().items())

@@ -1,5 +1,6 @@
 #include "DictTool.h"
 
+#include "ImportCommand.h"
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -21,18 +22,30 @@ constexpr const char* kUsage =
     "  build SRC.tsv OUT.db   build a dictionary from tab-separated UTF-8 text: one row a line,\n"
     "                         headword, tab, meaning (may be empty), further columns kept;\n"
     "                         a byte order mark and CRLF line ends are accepted, empty lines\n"
-    "                         skipped. The first bad line stops the build; OUT.db is then left\n"
-    "                         as it was.\n"
+    "                         skipped; a CR inside a line is a line break in its cell (dump\n"
+    "                         writes multi-line meanings so). The first bad line stops the build;\n"
+    "                         OUT.db is then left as it was.\n"
     "  dump DB                print the table as tab-separated text that rebuilds it\n"
     "  info DB                print what the file's header and table hold\n"
     "  verify DB              open the file and check every block and row\n"
     "  lookup DB WORD         look WORD up as the program does: each listed headword on its own\n"
     "                         line, an empty line, then the meaning shown\n"
+    "  import OUT.db SOURCE...\n"
+    "                         make OUT.db from dictionaries: StarDict (.ifo), dictd (.index),\n"
+    "                         DSL (.dsl, .dsl.dz), tab-separated (.tsv, .tab) or CSV (.csv).\n"
+    "                         Meanings become plain text; a headword in several sources (letter\n"
+    "                         case ignored) is one row with each source's text under its name.\n"
+    "  import --add DB SOURCE...\n"
+    "                         the same, keeping DB's own rows first. Refused while DB is open\n"
+    "                         in Kelvara Dictionary. On any error nothing is written.\n"
     "  --help                 this text\n"
     "\n"
+    "Files dropped on kelvara-dict.exe (its command line is then only their paths) are added\n"
+    "to the Data.db beside it, as import --add does (docs/importing.md).\n"
+    "\n"
     "Exit codes: 0 success (lookup also when nothing is found), 1 the dictionary cannot be\n"
-    "opened or verify found a problem, 2 wrong usage, 3 the source text cannot be read or has a\n"
-    "bad line, 4 the output cannot be written.\n";
+    "opened or verify found a problem, 2 wrong usage, 3 a source cannot be read or is bad,\n"
+    "4 the output cannot be written (or is open in the program).\n";
 
 std::filesystem::path PathFromUtf8(const std::string& s) {
   return std::filesystem::path(std::u8string(s.begin(), s.end()));
@@ -126,10 +139,29 @@ int Lookup(const Dictionary& dict, const std::string& word, std::string& out) {
   return kExitOk;
 }
 
+bool IsCommand(const std::string& word) {
+  for (const char* c : {"build", "dump", "info", "verify", "lookup", "import", "--help", "-h", "help"}) {
+    if (word == c) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-int RunDictTool(const std::vector<std::string>& args, std::string& out, std::string& err) {
+bool IsDrop(const std::vector<std::string>& args, const ToolHooks& hooks) {
+  if (args.empty() || hooks.dropDictionary.empty() || IsCommand(args[0])) return false;
+  std::error_code ec;
+  return std::filesystem::exists(PathFromUtf8(args[0]), ec);
+}
+
+int RunDictTool(const std::vector<std::string>& args, std::string& out, std::string& err,
+                const ToolHooks& hooks) {
   if (args.empty()) return Usage(err, "no command given.");
+  if (IsDrop(args, hooks)) {
+    ImportRequest request{hooks.dropDictionary, {}, true, true};
+    for (const std::string& a : args) request.sources.push_back(PathFromUtf8(a));
+    return RunImport(request, out, err, hooks);
+  }
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") {
     out += kUsage;
@@ -155,6 +187,21 @@ int RunDictTool(const std::vector<std::string>& args, std::string& out, std::str
       return kExitOk;
     }
     return command == "info" ? Info(*dict, out) : Verify(*dict, args[1], out, err);
+  }
+  if (command == "import") {
+    ImportRequest request;
+    std::size_t next = 1;
+    if (next < args.size() && args[next] == "--add") {
+      request.add = true;
+      ++next;
+    }
+    if (args.size() - next < 2) {
+      return Usage(err, request.add ? "import --add takes a dictionary file and one or more sources."
+                                    : "import takes an output file and one or more sources.");
+    }
+    request.target = PathFromUtf8(args[next]);
+    for (std::size_t i = next + 1; i < args.size(); ++i) request.sources.push_back(PathFromUtf8(args[i]));
+    return RunImport(request, out, err, hooks);
   }
   if (command == "lookup") {
     if (!expect(2)) return Usage(err, "lookup takes a dictionary file and a word.");

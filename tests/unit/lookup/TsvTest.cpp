@@ -36,7 +36,7 @@ TEST(TsvParsing, FirstBadLineStopsWithItsNumberAndReason) {
       {"a\tb\nbad\xC3\x28\tx\n", 2, "UTF-8"},
       {"a\tb\nc\t\xED\xA0\x80\n", 2, "UTF-8"},  // a surrogate
       {std::string("a\tb\nc\td\ne\tf\0g\n", 15), 3, "NUL"},
-      {"a\tb\rc\td\n", 1, "carriage return"},
+      {"a\rb\tc\td\n", 1, "the headword contains a line break"},
       {"\xEF\xBB\xBFno tab", 1, "no tab"},
       // A second mark (two files joined) would become part of the headword, invisibly.
       {"\xEF\xBB\xBF\xEF\xBB\xBF" "a\tb\n", 1, "byte order mark"},
@@ -78,6 +78,26 @@ TEST(TsvDump, RebuildsAnIdenticalDictionary) {
     EXPECT_EQ(second->SortedRow(i), first->SortedRow(i));
     for (std::size_t c = 0; c < first->ColumnCount(); ++c) EXPECT_EQ(second->Cell(i, c), first->Cell(i, c));
   }
+}
+
+TEST(TsvDump, MeaningsWithLinesRebuildToo) {
+  // Imported meanings hold CR LF line breaks, at the end of a cell too.
+  const std::vector<WordRow> rows{{"go", "verb\r\n  to move"}, {"end", "last\r\n"},
+                                  {"mid", "a\r\n", "b"}, {"plain", "x"}};
+  auto first = test::Make(rows);
+  const std::string dump = FormatTsv(*first);
+  EXPECT_EQ(dump, "go\tverb\r  to move\t\nend\tlast\r\t\nmid\ta\r\tb\nplain\tx\t\n");
+  const TsvParseResult again = ParseTsv(dump);
+  ASSERT_TRUE(again.ok()) << again.error;
+  auto second = test::Make(again.rows);
+  ASSERT_EQ(second->size(), first->size());
+  for (std::size_t i = 0; i < first->size(); ++i) {
+    for (std::size_t c = 0; c < first->ColumnCount(); ++c) EXPECT_EQ(second->Cell(i, c), first->Cell(i, c));
+  }
+  // A meaning that ends the row with a line break: the row's own line end is then CR LF.
+  auto last = test::Make({{"end", "last\r\n"}});
+  EXPECT_EQ(FormatTsv(*last), "end\tlast\r\r\n");
+  EXPECT_EQ(ParseTsv(FormatTsv(*last)).rows, (std::vector<WordRow>{{"end", "last\r\n"}}));
 }
 
 }  // namespace

@@ -1,0 +1,276 @@
+#include "Dictd.h"
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+#include "DictData.h"
+#include "PlainText.h"
+#include "lookup/Utf8.h"
+
+namespace kelvara::import {
+namespace {
+
+// No index line of a real dictionary comes near this; a longer one is damage, and reading it
+// whole could take all memory (a 1 GB line).
+constexpr std::size_t kMaxLine = 64 * 1024;
+
+struct IndexLine {
+  std::string word;
+  std::uint64_t offset;
+  std::uint64_t length;
+  std::size_t line;
+};
+
+// dictd's base 64: digits A-Z a-z 0-9 + /, most significant first.
+bool DecodeNumber(std::string_view text, std::uint64_t& value) {
+  if (text.empty() || text.size() > 11) return false;
+  value = 0;
+  for (const char c : text) {
+    int digit;
+    if (c >= 'A' && c <= 'Z') digit = c - 'A';
+    else if (c >= 'a' && c <= 'z') digit = c - 'a' + 26;
+    else if (c >= '0' && c <= '9') digit = c - '0' + 52;
+    else if (c == '+') digit = 62;
+    else if (c == '/') digit = 63;
+    else return false;
+    if (value > (UINT64_MAX >> 6)) return false;
+    value = value << 6 | static_cast<std::uint64_t>(digit);
+  }
+  return true;
+}
+
+bool IsDatabaseEntry(std::string_view word) {
+  return word.starts_with("00-database-") || word.starts_with("00database");
+}
+
+std::string Latin1ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (const char c : text) utf8::Append(out, static_cast<unsigned char>(c));
+  return out;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+std::string_view FirstLine(std::string_view s) {
+  s = Trim(s);
+  return Trim(s.substr(0, std::min(s.find('\n'), s.size())));
+}
+
+// Reads the index a block at a time, line by line.
+class LineReader {
+ public:
+  explicit LineReader(ByteSource& source) : source_(source) {}
+
+  // The next line without its LF (and CR) in `line`; false at the end or on error (then
+  // `error` is set).
+  bool Next(std::string_view& line, std::string& error) {
+    for (;;) {
+      const std::size_t nl = buffer_.find('\n', start_);
+      if (nl != std::string::npos) {
+        line = std::string_view(buffer_).substr(start_, nl - start_);
+        start_ = nl + 1;
+        ++number_;
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        return Check(line, error);
+      }
+      if (buffer_.size() - start_ > kMaxLine) return Fail(error);
+      if (read_ == source_.size()) {
+        if (start_ == buffer_.size()) return false;
+        line = std::string_view(buffer_).substr(start_);  // a last line without its LF
+        start_ = buffer_.size();
+        ++number_;
+        return Check(line, error);
+      }
+      buffer_.erase(0, start_);
+      start_ = 0;
+      const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(source_.size() - read_, 1 << 20));
+      std::string block;
+      if (!source_.ReadAt(read_, take, block, error)) return false;
+      read_ += take;
+      buffer_ += block;
+    }
+  }
+
+  std::size_t number() const { return number_; }
+
+ private:
+  bool Check(std::string_view line, std::string& error) {
+    if (line.size() > kMaxLine) return Fail(error);
+    return true;
+  }
+  bool Fail(std::string& error) {
+    error = "line " + std::to_string(number_ + 1) + " is longer than " + std::to_string(kMaxLine) +
+            " bytes (damaged, or not a dictd index)";
+    return false;
+  }
+
+  ByteSource& source_;
+  std::string buffer_;
+  std::size_t start_ = 0;
+  std::uint64_t read_ = 0;
+  std::size_t number_ = 0;
+};
+
+bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSource& indexSource,
+              DictData& dict, Source& out, std::string& error, const Progress& progress) {
+  std::vector<IndexLine> lines;
+  std::vector<IndexLine> database;
+  LineReader reader(indexSource);
+  std::string_view line;
+  std::string why;
+  while (reader.Next(line, why)) {
+    const std::string where = indexName + ": line " + std::to_string(reader.number());
+    if (line.empty()) continue;
+    std::string_view fields[4];
+    std::size_t count = 0;
+    for (std::size_t from = 0;;) {
+      const std::size_t tab = line.find('\t', from);
+      // Without a tab, npos - from still reaches past the end: substr takes the rest.
+      if (count < 4) fields[count] = line.substr(from, tab - from);
+      ++count;
+      if (tab == std::string_view::npos) break;
+      from = tab + 1;
+    }
+    if (count < 3 || count > 4) {
+      error = where + ": expected a headword, an offset and a length separated by tabs";
+      return false;
+    }
+    IndexLine entry{std::string(count == 4 ? fields[3] : fields[0]), 0, 0, reader.number()};
+    if (!DecodeNumber(fields[1], entry.offset) || !DecodeNumber(fields[2], entry.length)) {
+      error = where + " (" + QuoteWord(fields[0]) + "): the offset " + QuoteWord(fields[1]) +
+              " or the length " + QuoteWord(fields[2]) + " is not a base 64 number";
+      return false;
+    }
+    if (entry.offset > dict.size() || entry.length > dict.size() - entry.offset) {
+      error = where + " (" + QuoteWord(fields[0]) + "): its definition, " +
+              std::to_string(entry.length) + " bytes at offset " + std::to_string(entry.offset) +
+              ", lies past the end of " + dictName + " (" + std::to_string(dict.size()) + " bytes)";
+      return false;
+    }
+    (IsDatabaseEntry(fields[0]) ? database : lines).push_back(std::move(entry));
+  }
+  if (!why.empty()) {
+    error = indexName + ": " + why;
+    return false;
+  }
+  if (lines.empty() && database.empty()) {
+    error = indexName + ": it lists no headwords (empty, or not a dictd index)";
+    return false;
+  }
+  const bool utf8Dictionary = std::any_of(database.begin(), database.end(), [](const IndexLine& e) {
+    return e.word == "00-database-utf8" || e.word == "00databaseutf8";
+  });
+
+  // Definitions in file order, so that a .dict.dz unpacks each chunk once.
+  std::vector<std::uint32_t> order(lines.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::uint32_t a, std::uint32_t b) { return lines[a].offset < lines[b].offset; });
+  out.entries.clear();
+  out.entries.resize(lines.size());
+  std::string text;
+  std::uint64_t done = 0;
+  const auto readText = [&](const IndexLine& e, std::string& into) {
+    if (!dict.Read(e.offset, e.length, into, why)) {
+      error = dictName + ": the definition of " + QuoteWord(e.word) + " (" + indexName + " line " +
+              std::to_string(e.line) + "): " + why;
+      return false;
+    }
+    if (!utf8::IsValid(into)) {
+      if (utf8Dictionary) {
+        error = dictName + ": the definition of " + QuoteWord(e.word) + " (" + indexName +
+                " line " + std::to_string(e.line) + ", offset " + std::to_string(e.offset) +
+                ") is not valid UTF-8, though the dictionary says it is (00-database-utf8)";
+        return false;
+      }
+      into = Latin1ToUtf8(into);
+    }
+    return true;
+  };
+  for (const std::uint32_t i : order) {
+    IndexLine& e = lines[i];
+    if (!readText(e, text)) return false;
+    Entry& entry = out.entries[i];
+    if (!utf8::IsValid(e.word)) {
+      if (utf8Dictionary) {
+        error = indexName + ": line " + std::to_string(e.line) + ": the headword " +
+                QuoteWord(e.word) + " is not valid UTF-8";
+        return false;
+      }
+      e.word = Latin1ToUtf8(e.word);
+    }
+    entry.headword = std::move(e.word);
+    if (entry.headword.empty()) entry.headword = FirstLine(text);
+    if (entry.headword.empty()) {
+      error = indexName + ": line " + std::to_string(e.line) +
+              ": the headword is empty and so is its definition's first line";
+      return false;
+    }
+    entry.meaning = TidyPlainText(text);
+    if (progress && ++done % 4096 == 0) progress(done, lines.size());
+  }
+
+  out.name.clear();
+  for (const IndexLine& e : database) {
+    if (e.word != "00-database-short" && e.word != "00databaseshort") continue;
+    if (!readText(e, text)) return false;
+    // dictd's way: the headword line, if the text begins with it, is not part of the name.
+    std::string_view name = Trim(text);
+    for (const std::string_view head : {"00-database-short", "00databaseshort"}) {
+      if (name.starts_with(head)) name = Trim(name.substr(head.size()));
+    }
+    out.name = std::string(FirstLine(name));
+  }
+  if (progress) progress(lines.size(), lines.size());
+  return true;
+}
+
+}  // namespace
+
+bool ReadDictd(const std::filesystem::path& indexFile, Source& out, std::string& error,
+               const Progress& progress) {
+  const std::string indexName = DisplayName(indexFile);
+  std::filesystem::path base = indexFile;
+  base.replace_extension();
+  const auto dictFile = FindBeside(base, {".dict", ".dict.dz"});
+  if (!dictFile) {
+    error = indexName + ": its definitions " + DisplayName(std::filesystem::path(base) += ".dict") +
+            " (or .dict.dz) are missing";
+    return false;
+  }
+  const std::string dictName = DisplayName(*dictFile);
+  std::string why;
+  FileSource index;
+  if (!index.Open(indexFile, why)) {
+    error = indexName + ": " + why;
+    return false;
+  }
+  auto source = std::make_unique<FileSource>();
+  DictData dict;
+  if (!source->Open(*dictFile, why) || !dict.Open(std::move(source), why)) {
+    error = dictName + ": " + why;
+    return false;
+  }
+  if (!ReadCore(indexName, dictName, index, dict, out, error, progress)) return false;
+  if (out.name.empty()) out.name = DisplayName(base.filename());
+  return true;
+}
+
+bool ReadDictdBytes(std::string_view index, std::string_view dict, Source& out, std::string& error) {
+  MemorySource indexSource(index);
+  DictData data;
+  std::string why;
+  if (!data.Open(std::make_unique<MemorySource>(dict), why)) {
+    error = "the .dict: " + why;
+    return false;
+  }
+  return ReadCore("the .index", "the .dict", indexSource, data, out, error, {});
+}
+
+}  // namespace kelvara::import
