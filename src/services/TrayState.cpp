@@ -25,7 +25,7 @@ void frmMain::ResizeMinimized() {
 
 void frmMain::NewTrayObject() {
   // Assigning releases the object held before, which removes its icon.
-  f_cSystray = cSystray::Create(&trayEvents_);
+  f_cSystray = cSystray::Create(&trayEvents_, TrayShell);
   f_cSystray->SysTrayIconFromRes(L"AAA");
   f_cSystray->SysTrayToolTip(kTrayToolTip);
   f_cSystray->SysTrayShow(true);

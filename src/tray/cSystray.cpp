@@ -117,12 +117,18 @@ void cSystray::SysTrayShow(bool bShow) {
 bool cSystray::BalloonShow(bool bShow, LONG lTimeout, bool bNoSound) {
   if (!IsBalloonCapable()) return false;
   if (bShow) {
-    BalloonShow(false, -1, false);  // a balloon that is up comes down first
+    // One call carries title, text and icon: on Windows 10 and 11 every NIF_INFO modification
+    // with a text is a notification of its own, with its sound. The new balloon replaces one
+    // that is up, so no call takes that one down first; only its timer goes.
+    KillTimer(TrayWindow, BalloonTimerId());
     BalloonTimeout = lTimeout;
     IconData.uFlags = NIF_INFO;
     PutText(IconData.szInfo, BalloonBodyText);
     PutText(IconData.szInfoTitle, BalloonTitleText);
     IconData.dwInfoFlags = BalloonIconCode | (bNoSound ? NIIF_NOSOUND : 0);
+    // Since Vista the shell takes the balloon's own image from hBalloonIcon, not hIcon.
+    IconData.hBalloonIcon =
+        (BalloonIconCode & NIIF_ICON_MASK) == NIIF_USER ? IconHandle : nullptr;
     Notify(NIM_MODIFY);
   } else {
     IconData.uFlags = NIF_INFO;
@@ -191,10 +197,8 @@ DWORD cSystray::BalloonIcon() const { return BalloonIconCode; }
 
 void cSystray::BalloonIcon(DWORD Icon) {
   if (!IsBalloonCapable()) return;
+  // Kept until BalloonShow sends the whole balloon in one call.
   BalloonIconCode = Icon;
-  IconData.uFlags = NIF_TIP | NIF_INFO;
-  IconData.dwInfoFlags = Icon;
-  Notify(NIM_MODIFY);
 }
 
 const std::wstring& cSystray::BalloonTitle() const { return BalloonTitleText; }
@@ -202,9 +206,6 @@ const std::wstring& cSystray::BalloonTitle() const { return BalloonTitleText; }
 void cSystray::BalloonTitle(const std::wstring& sTitle) {
   if (!IsBalloonCapable()) return;
   BalloonTitleText = sTitle;
-  IconData.uFlags = NIF_TIP | NIF_INFO;
-  PutText(IconData.szInfoTitle, sTitle);
-  Notify(NIM_MODIFY);
 }
 
 const std::wstring& cSystray::BalloonText() const { return BalloonBodyText; }
@@ -212,9 +213,6 @@ const std::wstring& cSystray::BalloonText() const { return BalloonBodyText; }
 void cSystray::BalloonText(const std::wstring& sText) {
   if (!IsBalloonCapable()) return;
   BalloonBodyText = sText;
-  IconData.uFlags = NIF_TIP | NIF_INFO;
-  PutText(IconData.szInfo, sText);
-  Notify(NIM_MODIFY);
 }
 
 void cSystray::ProbeShellVersion() {

@@ -90,6 +90,8 @@ class cSystray final : public std::enable_shared_from_this<cSystray>, private cS
   const std::wstring& SysTrayToolTip() const;
   // Stored without the blanks around it, and sent at once.
   void SysTrayToolTip(const std::wstring& New_ToolTip);
+  // The balloon's properties are kept as set and reach the shell together, in the one call
+  // BalloonShow makes: written one by one, each would be a notification of its own.
   // The balloon's icon (0 none, 1 information, 2 warning, 3 error, 4 the tray icon's own).
   DWORD BalloonIcon() const;
   void BalloonIcon(DWORD Icon);

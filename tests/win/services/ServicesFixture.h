@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "frmMain.h"
 #include "services/Services.h"
@@ -40,6 +42,34 @@ void PumpFor(DWORD ms);
 
 // Tray objects alive in this thread, counted by their hidden windows.
 int LiveTrayObjects();
+
+// Keeps every record the main window's tray objects send, and passes it on to the real shell
+// unless told to answer for it (`answer`, given the message and the record).
+struct ShellRecorder {
+  struct Call {
+    DWORD message;
+    NOTIFYICONDATAW data;
+  };
+  cSystrayShell Seam() {
+    return {[this](DWORD m, const NOTIFYICONDATAW& d) -> BOOL {
+              calls.push_back({m, d});
+              if (answer) return answer(m, d);
+              NOTIFYICONDATAW copy = d;
+              return Shell_NotifyIconW(m, &copy);
+            },
+            {}};
+  }
+  // The NIM_MODIFY calls that carry NIF_INFO, from call `from` on.
+  std::vector<Call> InfoModifications(std::size_t from = 0) const {
+    std::vector<Call> found;
+    for (std::size_t i = from; i < calls.size(); ++i)
+      if (calls[i].message == NIM_MODIFY && (calls[i].data.uFlags & NIF_INFO) != 0)
+        found.push_back(calls[i]);
+    return found;
+  }
+  std::vector<Call> calls;
+  std::function<BOOL(DWORD, const NOTIFYICONDATAW&)> answer;
+};
 
 class ServicesTest : public ::testing::Test {
  protected:

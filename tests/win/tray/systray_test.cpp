@@ -145,34 +145,65 @@ TEST(Systray, TheToolTipIsTrimmedCutToTheFieldAndSent) {
   EXPECT_STREQ(h.Last().data.szTip, L"");
 }
 
-TEST(Systray, BalloonPropertiesAndBalloonShowFillTheRecord) {
-  Holder h;
-  h.tray->SysTrayShow(true);
-  h.tray->BalloonTitle(std::wstring(80, L't'));
-  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_TIP | NIF_INFO));
-  EXPECT_EQ(std::wstring(h.Last().data.szInfoTitle), std::wstring(63, L't'));
-  h.tray->BalloonText(std::wstring(300, L'b'));
-  EXPECT_EQ(std::wstring(h.Last().data.szInfo), std::wstring(255, L'b'));
-  h.tray->BalloonIcon(4);
-  EXPECT_EQ(h.Last().data.dwInfoFlags, 4u);
-  h.tray->BalloonTitle(L"apple");
-  h.tray->BalloonText(L"سیب");
+int InfoModifications(const std::vector<ShellCall>& calls, std::size_t from = 0) {
+  int count = 0;
+  for (std::size_t i = from; i < calls.size(); ++i)
+    if (calls[i].message == NIM_MODIFY && (calls[i].data.uFlags & NIF_INFO) != 0) ++count;
+  return count;
+}
 
-  const std::size_t sent = h.calls.size();
+TEST(Systray, BalloonPropertiesAreKeptAndReachTheShellInOneCall) {
+  Holder h;
+  HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
+  h.tray->SysTrayIconFromHandle(icon);
+  h.tray->SysTrayShow(true);
+  const std::size_t before = h.calls.size();
+  h.tray->BalloonTitle(std::wstring(80, L't'));
+  h.tray->BalloonText(std::wstring(300, L'b'));
+  h.tray->BalloonIcon(4);
+  EXPECT_EQ(h.calls.size(), before) << "written one by one, each would be a notification";
+  EXPECT_EQ(h.tray->BalloonTitle(), std::wstring(80, L't'));
+  EXPECT_EQ(h.tray->BalloonIcon(), 4u);
+
   EXPECT_TRUE(h.tray->BalloonShow(true, 5000, false));
-  ASSERT_EQ(h.calls.size(), sent + 2);
-  const NOTIFYICONDATAW& down = h.calls[sent].data;  // whatever was up comes down first
-  EXPECT_EQ(down.uFlags, static_cast<UINT>(NIF_INFO));
-  EXPECT_STREQ(down.szInfo, L"");
-  EXPECT_STREQ(down.szInfoTitle, L"");
+  ASSERT_EQ(h.calls.size(), before + 1);
   const NOTIFYICONDATAW& up = h.Last().data;
   EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_MODIFY));
   EXPECT_EQ(up.uFlags, static_cast<UINT>(NIF_INFO));
-  EXPECT_STREQ(up.szInfo, L"سیب");
-  EXPECT_STREQ(up.szInfoTitle, L"apple");
-  EXPECT_EQ(up.dwInfoFlags, 4u);
+  EXPECT_EQ(std::wstring(up.szInfoTitle), std::wstring(63, L't'));
+  EXPECT_EQ(std::wstring(up.szInfo), std::wstring(255, L'b'));
+  EXPECT_EQ(up.dwInfoFlags, static_cast<DWORD>(NIIF_USER));
+  EXPECT_EQ(up.hBalloonIcon, icon) << "the program's own image, where Windows looks for it";
+
+  // A second copy while the first balloon is up: one call again, the new title with the new
+  // text, never the new title over the old text.
+  h.tray->BalloonTitle(L"apple");
+  h.tray->BalloonText(L"سیب");
+  h.tray->BalloonIcon(4);
   EXPECT_TRUE(h.tray->BalloonShow(true, 5000, true));
-  EXPECT_EQ(h.Last().data.dwInfoFlags, static_cast<DWORD>(4 | NIIF_NOSOUND));
+  ASSERT_EQ(h.calls.size(), before + 2);
+  EXPECT_EQ(InfoModifications(h.calls, before), 2);
+  EXPECT_STREQ(h.Last().data.szInfoTitle, L"apple");
+  EXPECT_STREQ(h.Last().data.szInfo, L"سیب");
+  EXPECT_EQ(h.Last().data.dwInfoFlags, static_cast<DWORD>(NIIF_USER | NIIF_NOSOUND));
+
+  // The shell's own icons carry no image of ours.
+  h.tray->BalloonIcon(NIIF_WARNING);
+  h.tray->BalloonShow(true, 5000, false);
+  EXPECT_EQ(h.Last().data.dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
+  EXPECT_EQ(h.Last().data.hBalloonIcon, nullptr);
+}
+
+TEST(Systray, TakingTheBalloonDownEmptiesItsTexts) {
+  Holder h;
+  h.tray->SysTrayShow(true);
+  h.tray->BalloonText(L"meaning");
+  h.tray->BalloonShow(true, 5000, false);
+  EXPECT_TRUE(h.tray->BalloonShow(false, -1, false));
+  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_INFO));
+  EXPECT_STREQ(h.Last().data.szInfo, L"");
+  EXPECT_STREQ(h.Last().data.szInfoTitle, L"");
+  EXPECT_EQ(h.tray->BalloonText(), L"meaning") << "the property is kept";
 }
 
 TEST(Systray, OlderShellsGetTheirRecordSizeAndNoBalloons) {
