@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,8 @@ class ServicesTest : public ::testing::Test {
   std::wstring NotFound() const;
 
   static std::filesystem::path DictionaryFolder();
+  // Given to the main window before it loads, when set.
+  std::optional<cSystrayShell> trayShell;
   std::unique_ptr<frmMain> main;
   std::unique_ptr<ServicesTestAccess> access;
 };

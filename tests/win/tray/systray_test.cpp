@@ -29,9 +29,13 @@ struct Holder : cSystrayEvents {
   explicit Holder(std::optional<int> shellMajor = 6)
       : tray(cSystray::Create(this, {[this](DWORD m, const NOTIFYICONDATAW& d) {
                                        calls.push_back({m, d});
-                                       return TRUE;
+                                       return answer ? answer(m) : TRUE;
                                      },
-                                     [shellMajor] { return shellMajor; }})) {}
+                                     [shellMajor] { return shellMajor; },
+                                     [this](HWND w, UINT message, DWORD action) {
+                                       filtered.push_back({w, message, action});
+                                       return TRUE;
+                                     }})) {}
 
   void MouseMove() override { events.push_back("MouseMove"); }
   void MouseDown(std::int16_t& b) override { events.push_back("MouseDown " + std::to_string(b)); }
@@ -55,7 +59,21 @@ struct Holder : cSystrayEvents {
   }
   const ShellCall& Last() const { return calls.back(); }
 
+  int Count(DWORD message) const {
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(),
+                                          [message](const ShellCall& c) { return c.message == message; }));
+  }
+
+  struct Filtered {
+    HWND window;
+    UINT message;
+    DWORD action;
+    bool operator==(const Filtered&) const = default;
+  };
   std::vector<ShellCall> calls;
+  std::vector<Filtered> filtered;
+  // What the shell answers each message; TRUE when empty.
+  std::function<BOOL(DWORD message)> answer;
   std::vector<std::string> events;
   std::function<void()> onDblClick;
   std::shared_ptr<cSystray> tray;
@@ -109,7 +127,11 @@ TEST(Systray, ShowAddsTheIconOnceThenModifiesItAndHideRemovesIt) {
   EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
 
   other.tray->SysTrayShow(true);
-  EXPECT_NE(other.uID(), h.uID());
+  // Every instance's icon has the same id, so the user's choices for it stick; the two icons
+  // stay apart by their windows.
+  EXPECT_EQ(h.uID(), cSystray::kIconId);
+  EXPECT_EQ(other.uID(), cSystray::kIconId);
+  EXPECT_NE(other.Last().data.hWnd, h.window);
   other.tray.reset();
   EXPECT_EQ(other.Last().message, static_cast<DWORD>(NIM_DELETE));
   EXPECT_EQ(other.Last().data.uID, other.uID());
@@ -120,6 +142,58 @@ TEST(Systray, ShowAddsTheIconOnceThenModifiesItAndHideRemovesIt) {
   ASSERT_EQ(h.calls.size(), sent + 1);
   EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_DELETE));
   EXPECT_EQ(h.Last().data.uID, h.uID());
+}
+
+TEST(Systray, ARefusedAddIsTriedAgainOnATimerUntilTheShellTakesIt) {
+  Holder h;
+  int refusals = 2;  // the shell is not up yet, twice
+  h.answer = [&](DWORD m) -> BOOL { return refusals > 0 && m != NIM_DELETE ? FALSE : TRUE; };
+  h.tray->SysTrayIconFromHandle(LoadIconW(nullptr, IDI_APPLICATION));
+  h.tray->SysTrayToolTip(L"tip");
+  h.tray->SysTrayShow(true);
+  ASSERT_EQ(h.Count(NIM_ADD), 1);
+  --refusals;
+  ASSERT_TRUE(PumpUntil([&] { return h.Count(NIM_ADD) == 2; }));
+  --refusals;
+  ASSERT_TRUE(PumpUntil([&] { return h.Count(NIM_ADD) == 3; }));
+  // The add that succeeds carries everything the icon has.
+  const auto added = std::find_if(h.calls.rbegin(), h.calls.rend(),
+                                  [](const ShellCall& c) { return c.message == NIM_ADD; });
+  EXPECT_EQ(added->data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  EXPECT_EQ(added->data.uID, cSystray::kIconId);
+  EXPECT_STREQ(added->data.szTip, L"tip");
+  EXPECT_FALSE(KillTimer(h.window, cSystray::kAddRetryTimerId)) << "no retry once it is in";
+  h.tray->SysTrayShow(true);
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_EQ(h.Count(NIM_ADD), 3);
+}
+
+TEST(Systray, ARetryEndsWhenTheIconIsNoLongerWanted) {
+  Holder h;
+  h.answer = [](DWORD m) -> BOOL { return m == NIM_DELETE; };
+  h.tray->SysTrayShow(true);
+  h.tray->SysTrayShow(false);
+  EXPECT_FALSE(KillTimer(h.window, cSystray::kAddRetryTimerId));
+  // A timer message already on its way finds nothing to do.
+  SendMessageW(h.window, WM_TIMER, cSystray::kAddRetryTimerId, 0);
+  EXPECT_EQ(h.Count(NIM_ADD), 1);
+}
+
+TEST(Systray, AnAddTheShellTimedOutOnButMadeIsNotRetried) {
+  // Windows' shell may answer an add with a timeout and have the icon all the same.
+  Holder h;
+  h.answer = [](DWORD m) -> BOOL { return m != NIM_ADD; };
+  h.tray->SysTrayShow(true);
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_FALSE(KillTimer(h.window, cSystray::kAddRetryTimerId));
+}
+
+TEST(Systray, TheShellsMessagesAreLetThroughForAnElevatedProgram) {
+  Holder h;
+  const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+  EXPECT_THAT(h.filtered, ::testing::UnorderedElementsAre(
+                              Holder::Filtered{h.window, taskbarCreated, MSGFLT_ALLOW},
+                              Holder::Filtered{h.window, cSystray::kCallbackMessage, MSGFLT_ALLOW}));
 }
 
 TEST(Systray, TheToolTipIsTrimmedCutToTheFieldAndSent) {
