@@ -2,6 +2,8 @@
 // menu and the restore action that leaves it.
 #include "frmMain.h"
 
+#include "toolkit/WindowRules.h"
+
 namespace kelvara {
 
 namespace {
@@ -59,6 +61,9 @@ void frmMain::f_cSystray_MouseDblClick(std::int16_t& /*Button*/) {
   // reference: the object ends once its event has returned.
   RestoreNormal();
   Show();
+  // Shown is not enough on Windows: a window shown by a program in the background stays
+  // behind the one the user works in.
+  toolkit::BringToFront(hWnd());
   txtWord.SetSelStart(0);
   txtWord.SetSelLength(txtWord.TextLength());
   ReleaseTray();

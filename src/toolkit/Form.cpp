@@ -7,6 +7,7 @@
 #include "Control.h"
 #include "Menu.h"
 #include "Timer.h"
+#include "WindowRules.h"
 
 namespace kelvara::toolkit {
 
@@ -324,7 +325,7 @@ float Form::ScaleHeight() const {
 
 void Form::SetFocus() {
   if (!hwnd_) return;
-  SetForegroundWindow(hwnd_);
+  BringToFront(hwnd_);
   ::SetFocus(lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : hwnd_);
 }
 
