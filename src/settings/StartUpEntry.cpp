@@ -36,7 +36,8 @@ RegResult Delete(const RegLocation& at) { return DeleteRegValue(at.Root, at.SubK
 }  // namespace
 
 StartUpKeys StartUpEntryLocation() {
-  return {{HKEY_LOCAL_MACHINE, RunKeyPath, RunValueName}, {HKEY_CURRENT_USER, RunKeyPath, RunValueName}};
+  return {{HKEY_LOCAL_MACHINE, RunKeyPath, RunValueName},
+          {HKEY_CURRENT_USER, RunKeyPath, RunValueName}};
 }
 
 std::wstring RunEntryText(std::wstring_view AppExePath) {

@@ -52,13 +52,14 @@ struct ShellRecorder {
     NOTIFYICONDATAW data;
   };
   cSystrayShell Seam() {
-    return {[this](DWORD m, const NOTIFYICONDATAW& d) -> BOOL {
-              calls.push_back({m, d});
-              if (answer) return answer(m, d);
-              NOTIFYICONDATAW copy = d;
-              return Shell_NotifyIconW(m, &copy);
-            },
-            {}};
+    cSystrayShell shell;
+    shell.notifyIcon = [this](DWORD m, const NOTIFYICONDATAW& d) -> BOOL {
+      calls.push_back({m, d});
+      if (answer) return answer(m, d);
+      NOTIFYICONDATAW copy = d;
+      return Shell_NotifyIconW(m, &copy);
+    };
+    return shell;
   }
   // The NIM_MODIFY calls that carry NIF_INFO, from call `from` on.
   std::vector<Call> InfoModifications(std::size_t from = 0) const {

@@ -60,8 +60,8 @@ struct Holder : cSystrayEvents {
   const ShellCall& Last() const { return calls.back(); }
 
   int Count(DWORD message) const {
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(),
-                                          [message](const ShellCall& c) { return c.message == message; }));
+    const auto sent = [message](const ShellCall& c) { return c.message == message; };
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), sent));
   }
 
   struct Filtered {
@@ -191,9 +191,11 @@ TEST(Systray, AnAddTheShellTimedOutOnButMadeIsNotRetried) {
 TEST(Systray, TheShellsMessagesAreLetThroughForAnElevatedProgram) {
   Holder h;
   const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-  EXPECT_THAT(h.filtered, ::testing::UnorderedElementsAre(
-                              Holder::Filtered{h.window, taskbarCreated, MSGFLT_ALLOW},
-                              Holder::Filtered{h.window, cSystray::kCallbackMessage, MSGFLT_ALLOW}));
+  using Filtered = Holder::Filtered;
+  EXPECT_THAT(h.filtered,
+              ::testing::UnorderedElementsAre(
+                  Filtered{h.window, taskbarCreated, MSGFLT_ALLOW},
+                  Filtered{h.window, cSystray::kCallbackMessage, MSGFLT_ALLOW}));
 }
 
 TEST(Systray, TheToolTipIsTrimmedCutToTheFieldAndSent) {
