@@ -25,7 +25,7 @@ using WindowIconsFn = void (*)(HWND WindowHandle, std::wstring_view IconName, bo
 
 struct SettingsDialogContext {
   std::wstring AppExePath;  // the program file the start-up entry runs
-  RegLocation Where = StartUpEntryLocation();
+  StartUpKeys Where = StartUpEntryLocation();
   WindowIconsFn SetWindowIcons = nullptr;
 };
 

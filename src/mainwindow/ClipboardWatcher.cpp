@@ -10,6 +10,7 @@
 #include "frmMain.h"
 
 #include "toolkit/Clipboard.h"
+#include "toolkit/WindowRules.h"
 
 namespace kelvara {
 
@@ -74,6 +75,7 @@ void frmMain::CheckClipboard() {
       // text put the caret at its start, so the selection covers the whole word.
       RestoreNormal();
       Show();
+      toolkit::BringToFront(hWnd());
       txtWord.SetSelLength(txtWord.TextLength());
       ReleaseTray();
     } else {

@@ -4,6 +4,7 @@
 #include "frmMain.h"
 
 #include "Services.h"
+#include "toolkit/WindowRules.h"
 
 namespace kelvara {
 
@@ -17,6 +18,8 @@ void frmMain::RegisterHotKeyStep() {
   // From here on the second start's message, and a Shift+F9 that the ordinary dispatch reaches
   // first, are heard (OnMessage).
   listeningForRestore_ = true;
+  // Run elevated, the program would not hear a second start that is not.
+  toolkit::AllowMessageFromAnyProgram(hWnd(), SecondStartMessage());
   // Another program may hold the combination: the program goes on without it, silently.
   if (!RegisterHotKey(hWnd(), kHotKeyId, kHotKeyModifiers, kHotKeyKey))
     LogFailure(L"RegisterHotKey(Shift+F9)", GetLastError());

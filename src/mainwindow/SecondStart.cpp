@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "toolkit/WindowRules.h"
+
 namespace kelvara {
 
 namespace {
@@ -17,6 +19,10 @@ bool AskEachForm(UINT message, ULONGLONG deadline) {
        w = FindWindowExW(nullptr, w, kFormClassName, nullptr)) {
     const ULONGLONG now = GetTickCount64();
     const UINT timeout = now < deadline ? static_cast<UINT>(deadline - now) : 1;
+    // The user started this copy, so it may bring a window to the front; the running copy
+    // that will show its window may not, unless given the right before it is asked.
+    DWORD processId = 0;
+    if (GetWindowThreadProcessId(w, &processId) != 0) toolkit::AllowToFront(processId);
     DWORD_PTR reply = 0;
     if (SendMessageTimeoutW(w, message, kSecondStartAsk, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
                             timeout, &reply) &&

@@ -2,6 +2,8 @@
 // menu and the restore action that leaves it.
 #include "frmMain.h"
 
+#include "toolkit/WindowRules.h"
+
 namespace kelvara {
 
 void frmMain::HideToTray() {
@@ -21,7 +23,7 @@ void frmMain::ResizeMinimized() {
 
 void frmMain::NewTrayObject() {
   // Assigning releases the object held before, which removes its icon.
-  f_cSystray = cSystray::Create(&trayEvents_);
+  f_cSystray = cSystray::Create(&trayEvents_, TrayShell);
   f_cSystray->SysTrayIconFromRes(kIconResource);
   f_cSystray->SysTrayToolTip(kProductTitle);
   f_cSystray->SysTrayShow(true);
@@ -55,6 +57,9 @@ void frmMain::f_cSystray_MouseDblClick(std::int16_t& /*Button*/) {
   // reference: the object ends once its event has returned.
   RestoreNormal();
   Show();
+  // Shown is not enough on Windows: a window shown by a program in the background stays
+  // behind the one the user works in.
+  toolkit::BringToFront(hWnd());
   txtWord.SetSelStart(0);
   txtWord.SetSelLength(txtWord.TextLength());
   ReleaseTray();

@@ -60,6 +60,8 @@ class frmMain : public toolkit::Form {
   // hand in a voice of their own).
   std::shared_ptr<SpeechVoice> Voice;
   VoiceFactory CreateVoice = CreateSapiVoice;
+  // How each new tray object reaches the shell: the real one unless a test records the calls.
+  cSystrayShell TrayShell;
 
   // Copies of the menu's check marks, read by the clipboard watcher.
   bool WatchClipboard = false;

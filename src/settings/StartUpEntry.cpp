@@ -27,9 +27,20 @@ std::wstring SystemErrorText(LONG error) {
   return text;
 }
 
+std::wstring Stored(const RegLocation& at) { return GetRegValue(at.Root, at.SubKey, at.ValueName); }
+
+RegResult Write(const RegLocation& at, const std::wstring& text) {
+  return SetRegString(at.Root, at.SubKey, at.ValueName, text);
+}
+
+RegResult Delete(const RegLocation& at) { return DeleteRegValue(at.Root, at.SubKey, at.ValueName); }
+
 }  // namespace
 
-RegLocation StartUpEntryLocation() { return {HKEY_LOCAL_MACHINE, RunKeyPath, RunValueName}; }
+StartUpKeys StartUpEntryLocation() {
+  return {{HKEY_LOCAL_MACHINE, RunKeyPath, RunValueName},
+          {HKEY_CURRENT_USER, RunKeyPath, RunValueName}};
+}
 
 std::wstring RunEntryText(std::wstring_view AppExePath) {
   std::wstring text;
@@ -44,19 +55,33 @@ bool StartUpEntryMatches(std::wstring_view StoredText, std::wstring_view AppExeP
   return StoredText == RunEntryText(AppExePath);
 }
 
-bool ReadStartUpChecked(std::wstring_view AppExePath, const RegLocation& Where) {
-  return StartUpEntryMatches(GetRegValue(Where.Root, Where.SubKey, Where.ValueName), AppExePath);
+bool ReadStartUpChecked(std::wstring_view AppExePath, const StartUpKeys& Where) {
+  if (StartUpEntryMatches(Stored(Where.MachineWide), AppExePath)) return true;
+  return Where.PerUser && StartUpEntryMatches(Stored(*Where.PerUser), AppExePath);
 }
 
-RegResult SaveStartUp(bool Checked, std::wstring_view AppExePath, const RegLocation& Where) {
-  if (!Checked) return DeleteRegValue(Where.Root, Where.SubKey, Where.ValueName);
+RegResult SaveStartUp(bool Checked, std::wstring_view AppExePath, const StartUpKeys& Where) {
+  if (!Checked) {
+    const RegResult user = Where.PerUser ? Delete(*Where.PerUser) : RegResult{};
+    const RegResult machine = Delete(Where.MachineWide);
+    return machine ? user : machine;
+  }
 
   const std::wstring command = RunEntryText(AppExePath);
-  const RegResult written = SetRegString(Where.Root, Where.SubKey, Where.ValueName, command);
-  if (written) return written;
+  const RegResult machine = Write(Where.MachineWide, command);
   // Refused, but Windows will start this very program anyway: nothing is lost.
-  if (GetRegValue(Where.Root, Where.SubKey, Where.ValueName) == command) return {};
-  return written;
+  if (machine || Stored(Where.MachineWide) == command) {
+    // One entry only: with both, every logon would start a second copy, which would bring the
+    // first one's window out of the tray. Left behind, it still starts the right program.
+    if (Where.PerUser) Delete(*Where.PerUser);
+    return {};
+  }
+  if (!Where.PerUser) return machine;
+  // The machine refuses a user without elevation: the user's own list starts the program just
+  // the same, for this user.
+  const RegResult user = Write(*Where.PerUser, command);
+  if (user || Stored(*Where.PerUser) == command) return {};
+  return user;
 }
 
 std::wstring StartUpNotSavedText(LONG Error) {

@@ -33,14 +33,18 @@ PronounceResult Pronounce(std::shared_ptr<SpeechVoice>& Voice, std::wstring_view
                           const VoiceFactory& CreateVoice) {
   VoiceCreation created = CreateVoice();
   if (FAILED(created.Result)) created.Voice.reset();
-  // The previous voice goes now, after the new one exists.
+  // The previous voice goes now, after the new one exists, and stops first: a word still
+  // being spoken is cut short, not spoken over.
+  if (Voice) Voice->Speak(L"", kSpeakAsync | kSpeakPurgeBeforeSpeak);
   Voice = std::move(created.Voice);
 
   if (MeaningText == NotFoundWide() || !FirstHeadword) return {PronounceStatus::NothingToSpeak, S_OK};
   if (!Voice) {
     return {PronounceStatus::ServiceUnavailable, FAILED(created.Result) ? created.Result : E_POINTER};
   }
-  const HRESULT hr = Voice->Speak(*FirstHeadword);
+  // Asynchronous: a synchronous call would freeze the window, the clipboard watcher and
+  // Shift+F9 until the word had been read out. Voice keeps the voice alive meanwhile.
+  const HRESULT hr = Voice->Speak(*FirstHeadword, kSpeakAsync | kSpeakPurgeBeforeSpeak);
   if (FAILED(hr)) return {PronounceStatus::SpeakFailed, hr};
   return {PronounceStatus::Spoken, hr};
 }

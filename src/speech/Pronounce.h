@@ -1,6 +1,6 @@
 // The pronunciation button's work (frmMain's Command3_Click): a new voice on every click, kept
-// in the window's Voice, then the first listed headword spoken, unless the meaning box shows
-// that the word was not found.
+// in the window's Voice (the one before stops speaking), then the first listed headword spoken
+// asynchronously, unless the meaning box shows that the word was not found.
 #pragma once
 
 #include "SpeechVoice.h"

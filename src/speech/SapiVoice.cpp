@@ -7,6 +7,8 @@
 
 namespace kelvara {
 
+static_assert(kSpeakAsync == SPF_ASYNC && kSpeakPurgeBeforeSpeak == SPF_PURGEBEFORESPEAK);
+
 namespace {
 
 // COM on this thread for as long as the owner lives. CoUninitialize is owed after S_FALSE too
@@ -49,10 +51,10 @@ class SapiVoice final : public SpeechVoice {
     return S_OK;
   }
 
-  HRESULT Speak(std::wstring_view Text) override {
+  HRESULT Speak(std::wstring_view Text, DWORD Flags) override {
     const std::wstring text(Text);
-    // Flags 0: synchronous, with the voice's defaults; the stream number is not needed.
-    return voice_->Speak(text.c_str(), SPF_DEFAULT, nullptr);
+    // The voice's defaults otherwise; the stream number is not needed.
+    return voice_->Speak(text.c_str(), Flags, nullptr);
   }
 
  private:

@@ -1,6 +1,6 @@
-// The speech voice behind the pronunciation button: one text spoken synchronously with the
-// speech service's default voice, rate and volume. The main window holds the voice of its last
-// pronunciation in its member Voice.
+// The speech voice behind the pronunciation button: one text spoken with the speech service's
+// default voice, rate and volume. The main window holds the voice of its last pronunciation in
+// its member Voice, which keeps it alive while it speaks.
 #pragma once
 
 #include <windows.h>
@@ -11,11 +11,17 @@
 
 namespace kelvara {
 
+// SAPI's speak flags (SPF_ASYNC, SPF_PURGEBEFORESPEAK), without its header.
+inline constexpr DWORD kSpeakAsync = 1;
+inline constexpr DWORD kSpeakPurgeBeforeSpeak = 2;
+
 class SpeechVoice {
  public:
   virtual ~SpeechVoice() = default;
-  // Returns once the text has been spoken, or at once with the service's error.
-  virtual HRESULT Speak(std::wstring_view Text) = 0;
+  // Speaks Text with SAPI's Flags. With kSpeakAsync it returns as soon as the text is queued
+  // (or at once with the service's error); an empty text with kSpeakPurgeBeforeSpeak stops
+  // what the voice is saying.
+  virtual HRESULT Speak(std::wstring_view Text, DWORD Flags) = 0;
 };
 
 // A created voice, or null with the reason the speech service could not give one.

@@ -345,7 +345,9 @@ bool ListBox::OnDrawItem(const DRAWITEMSTRUCT& item) {
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
   }
-  if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &rc);
+  // ODS_NOFOCUSRECT: the user has not used the keyboard in this window, so the focus stays
+  // hidden, as in every other list.
+  if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) DrawFocusRect(dc, &rc);
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "Menu.h"
 #include "Timer.h"
 #include "shared/Constants.h"
+#include "WindowRules.h"
 
 namespace kelvara::toolkit {
 
@@ -337,7 +338,7 @@ float Form::ScaleHeight() const {
 
 void Form::SetFocus() {
   if (!hwnd_) return;
-  SetForegroundWindow(hwnd_);
+  BringToFront(hwnd_);
   ::SetFocus(lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : hwnd_);
 }
 
@@ -513,6 +514,10 @@ bool Form::HandleKey(MSG& msg) {
       if (shift & (kCtrlMask | kAltMask)) return false;
       HWND from = focus && IsChild(hwnd_, focus) ? focus : nullptr;
       HWND next = GetNextDlgTabItem(hwnd_, from, (shift & kShiftMask) != 0);
+      // Windows hides the focus rectangle until the keyboard is used (a window the mouse
+      // activated starts so); a dialog shows it on Tab, and so must a form, whose own Tab
+      // handling the dialog manager never sees.
+      SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
       if (next) {
         ::SetFocus(next);
         if (IsEdit(ControlFor(next))) SendMessageW(next, EM_SETSEL, 0, -1);  // as dialogs do

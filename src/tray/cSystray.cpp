@@ -8,15 +8,6 @@ namespace kelvara {
 
 namespace {
 
-// Unique among live instances, never 0, and its successor (the balloon timer's id) is never
-// another instance's identity.
-UINT NextIdentity() {
-  static UINT last = 0;
-  last += 2;
-  if (last == 0) last = 2;
-  return last;
-}
-
 std::optional<int> ReadShellMajorVersion() {
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(L"shell32.dll", &ignored);
@@ -58,16 +49,21 @@ cSystray::cSystray(Passkey, cSystrayEvents* events, cSystrayShell shell)
     : events_(events),
       shell_(std::move(shell)),
       engine_(*this, L"cSystray"),
-      identity_(NextIdentity()) {
+      identity_(kIconId) {
   if (IconDataSize == 0) ProbeShellVersion();
   TrayWindow = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
   TaskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
+  // Run elevated, the program would otherwise never hear the shell (UIPI drops messages from
+  // the less privileged explorer): neither its restart nor the icon's notifications.
+  if (TaskbarCreatedMsg != 0) AllowMessage(TaskbarCreatedMsg);
+  AllowMessage(kCallbackMessage);
   // Without the subclass (already reported) the icon, tooltip and balloons still work; only the
   // events and the re-adding after a shell restart are lost.
   if (engine_.ssc_Subclass(TrayWindow, 0, 1, nullptr, true)) {
     engine_.ssc_WatchMsg(TrayWindow, kCallbackMessage, WATCH_AFTER);
     if (TaskbarCreatedMsg != 0) engine_.ssc_WatchMsg(TrayWindow, TaskbarCreatedMsg, WATCH_AFTER);
+    engine_.ssc_WatchMsg(TrayWindow, WM_TIMER, WATCH_AFTER);  // the retry of a refused add
   }
 }
 
@@ -91,7 +87,8 @@ WPARAM cSystray::ExtraParam() const { return NotifyParam; }
 
 void cSystray::SysTrayShow(bool bShow) {
   if (bShow) {
-    if (!IconShown) {
+    const bool add = !IconShown || !iconAdded_;
+    if (add) {
       IconData.uTimeout = 3;
       IconData.cbSize = IconDataSize;
       IconData.hWnd = TrayWindow;
@@ -107,24 +104,45 @@ void cSystray::SysTrayShow(bool bShow) {
       IconData.uFlags |= NIF_TIP;
       PutText(IconData.szTip, ToolTipText);
     }
-    Notify(IconShown ? NIM_MODIFY : NIM_ADD);
+    if (add) {
+      // A busy shell may time out on an add it has made all the same: a modification it
+      // accepts proves the icon is there.
+      iconAdded_ = Notify(NIM_ADD) != FALSE || Notify(NIM_MODIFY) != FALSE;
+      // Started from the Run entry at logon, the program may come before the shell: without
+      // the retry a "-t" start would be left with neither window nor icon.
+      if (iconAdded_) {
+        KillTimer(TrayWindow, kAddRetryTimerId);
+      } else {
+        SetTimer(TrayWindow, kAddRetryTimerId, kAddRetryMs, nullptr);
+      }
+    } else {
+      Notify(NIM_MODIFY);
+    }
     IconShown = true;
   } else if (IconShown) {
     KillTimer(TrayWindow, BalloonTimerId());
+    KillTimer(TrayWindow, kAddRetryTimerId);
     Notify(NIM_DELETE);
     IconShown = false;
+    iconAdded_ = false;
   }
 }
 
 bool cSystray::BalloonShow(bool bShow, LONG lTimeout, bool bNoSound) {
   if (!IsBalloonCapable()) return false;
   if (bShow) {
-    BalloonShow(false, -1, false);  // a balloon that is up comes down first
+    // One call carries title, text and icon: on Windows 10 and 11 every NIF_INFO modification
+    // with a text is a notification of its own, with its sound. The new balloon replaces one
+    // that is up, so no call takes that one down first; only its timer goes.
+    KillTimer(TrayWindow, BalloonTimerId());
     BalloonTimeout = lTimeout;
     IconData.uFlags = NIF_INFO;
     PutText(IconData.szInfo, BalloonBodyText);
     PutText(IconData.szInfoTitle, BalloonTitleText);
     IconData.dwInfoFlags = BalloonIconCode | (bNoSound ? NIIF_NOSOUND : 0);
+    // Since Vista the shell takes the balloon's own image from hBalloonIcon, not hIcon.
+    IconData.hBalloonIcon =
+        (BalloonIconCode & NIIF_ICON_MASK) == NIIF_USER ? IconHandle : nullptr;
     Notify(NIM_MODIFY);
   } else {
     IconData.uFlags = NIF_INFO;
@@ -193,10 +211,8 @@ DWORD cSystray::BalloonIcon() const { return BalloonIconCode; }
 
 void cSystray::BalloonIcon(DWORD Icon) {
   if (!IsBalloonCapable()) return;
+  // Kept until BalloonShow sends the whole balloon in one call.
   BalloonIconCode = Icon;
-  IconData.uFlags = NIF_TIP | NIF_INFO;
-  IconData.dwInfoFlags = Icon;
-  Notify(NIM_MODIFY);
 }
 
 const std::wstring& cSystray::BalloonTitle() const { return BalloonTitleText; }
@@ -204,9 +220,6 @@ const std::wstring& cSystray::BalloonTitle() const { return BalloonTitleText; }
 void cSystray::BalloonTitle(const std::wstring& sTitle) {
   if (!IsBalloonCapable()) return;
   BalloonTitleText = sTitle;
-  IconData.uFlags = NIF_TIP | NIF_INFO;
-  PutText(IconData.szInfoTitle, sTitle);
-  Notify(NIM_MODIFY);
 }
 
 const std::wstring& cSystray::BalloonText() const { return BalloonBodyText; }
@@ -214,9 +227,6 @@ const std::wstring& cSystray::BalloonText() const { return BalloonBodyText; }
 void cSystray::BalloonText(const std::wstring& sText) {
   if (!IsBalloonCapable()) return;
   BalloonBodyText = sText;
-  IconData.uFlags = NIF_TIP | NIF_INFO;
-  PutText(IconData.szInfo, sText);
-  Notify(NIM_MODIFY);
 }
 
 void cSystray::ProbeShellVersion() {
@@ -229,6 +239,14 @@ void cSystray::ProbeShellVersion() {
     IconDataSize = NOTIFYICONDATAW_V2_SIZE;
   } else {
     IconDataSize = sizeof(NOTIFYICONDATAW);
+  }
+}
+
+void cSystray::AllowMessage(UINT message) {
+  if (shell_.changeMessageFilter) {
+    shell_.changeMessageFilter(TrayWindow, message, MSGFLT_ALLOW);
+  } else {
+    ChangeWindowMessageFilterEx(TrayWindow, message, MSGFLT_ALLOW, nullptr);
   }
 }
 
@@ -260,8 +278,8 @@ void cSystray::OnBalloonTimer(std::span<const UINT_PTR>, LRESULT& lResult) {
   BalloonShow(false, -1, false);
 }
 
-void cSystray::OnTrayMessage(bool, bool&, LRESULT&, HWND hWnd, UINT uMsg, WPARAM, LPARAM lParam,
-                             LONG_PTR&) {
+void cSystray::OnTrayMessage(bool, bool&, LRESULT&, HWND hWnd, UINT uMsg, WPARAM wParam,
+                             LPARAM lParam, LONG_PTR&) {
   if (ending_) return;
   // Held until we return: a holder may let go of this instance from inside one of its events.
   const std::shared_ptr<cSystray> self = weak_from_this().lock();
@@ -283,7 +301,15 @@ void cSystray::OnTrayMessage(bool, bool&, LRESULT&, HWND hWnd, UINT uMsg, WPARAM
   if (uMsg == TaskbarCreatedMsg && TaskbarCreatedMsg != 0 && IconShown) {
     // The new shell knows nothing of us: add the icon again, with its icon and tooltip.
     IconShown = false;
+    iconAdded_ = false;
     SysTrayShow(true);
+  }
+  if (hWnd == TrayWindow && uMsg == WM_TIMER && wParam == kAddRetryTimerId) {
+    if (IconShown && !iconAdded_) {
+      SysTrayShow(true);
+    } else {
+      KillTimer(TrayWindow, kAddRetryTimerId);
+    }
   }
 }
 

@@ -47,6 +47,8 @@ struct cSystrayShell {
   std::function<BOOL(DWORD dwMessage, const NOTIFYICONDATAW& data)> notifyIcon;
   // The major version of shell32.dll; empty when it cannot be read.
   std::function<std::optional<int>()> majorVersion;
+  // ChangeWindowMessageFilterEx(hWnd, message, action, nullptr).
+  std::function<BOOL(HWND hWnd, UINT message, DWORD action)> changeMessageFilter;
 };
 
 class cSystray final : public std::enable_shared_from_this<cSystray>, private cSubclassOwner {
@@ -60,6 +62,14 @@ class cSystray final : public std::enable_shared_from_this<cSystray>, private cS
   static constexpr std::size_t kTipChars = 127;
   static constexpr std::size_t kInfoChars = 255;
   static constexpr std::size_t kInfoTitleChars = 63;
+  // The icon's uID, the same for every instance: Windows remembers the user's choices for the
+  // icon (always shown, hidden) by the program and this number, so a new number each time the
+  // window goes to the tray would lose them. Instances stay apart by their hidden windows.
+  static constexpr UINT kIconId = 1;
+  // A NIM_ADD the shell refused (at logon it may not be up yet) is tried again this often
+  // until it succeeds or the icon is no longer wanted.
+  static constexpr UINT kAddRetryMs = 1000;
+  static constexpr UINT_PTR kAddRetryTimerId = kIconId + 2;
 
   static std::shared_ptr<cSystray> Create(cSystrayEvents* events = nullptr,
                                           cSystrayShell shell = {});
@@ -73,7 +83,8 @@ class cSystray final : public std::enable_shared_from_this<cSystray>, private cS
   HWND lhWnd() const;
   void ExtraParam(WPARAM lVal);
   WPARAM ExtraParam() const;
-  // Adds the icon, or updates it when shown (true); removes it (false).
+  // Adds the icon, or updates it when shown (true); removes it (false). A refused add is
+  // retried on a timer until the shell takes it.
   void SysTrayShow(bool bShow);
   // Shows the balloon of BalloonTitle/BalloonText/BalloonIcon and takes it down lTimeout ms
   // after the shell reports it shown (-1: leave it to the shell), or takes it down (false).
@@ -92,6 +103,8 @@ class cSystray final : public std::enable_shared_from_this<cSystray>, private cS
   const std::wstring& SysTrayToolTip() const;
   // Stored without the blanks around it, and sent at once.
   void SysTrayToolTip(const std::wstring& New_ToolTip);
+  // The balloon's properties are kept as set and reach the shell together, in the one call
+  // BalloonShow makes: written one by one, each would be a notification of its own.
   // The balloon's icon (0 none, 1 information, 2 warning, 3 error, 4 the tray icon's own).
   DWORD BalloonIcon() const;
   void BalloonIcon(DWORD Icon);
@@ -103,6 +116,7 @@ class cSystray final : public std::enable_shared_from_this<cSystray>, private cS
  private:
   void ProbeShellVersion();
   BOOL Notify(DWORD dwMessage);
+  void AllowMessage(UINT message);
   UINT BalloonTimerId() const { return identity_ + 1; }
   // Makes hIcon the icon to show; the one loaded before is freed if it was ours to free.
   bool TakeLoadedIcon(HICON hIcon, bool owned);
@@ -118,6 +132,7 @@ class cSystray final : public std::enable_shared_from_this<cSystray>, private cS
   cSubclassEngine engine_;
   const UINT identity_;  // the icon's uID; plus 1, the balloon timer's id
   bool ending_ = false;
+  bool iconAdded_ = false;  // the shell took the NIM_ADD (IconShown: the icon is wanted)
 
   HWND TrayWindow = nullptr;
   NOTIFYICONDATAW IconData{};

@@ -23,6 +23,8 @@ OPTIONS = "Options"
 ABOUT = "About Dictionary"
 
 RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
+# Where the entry goes when the machine-wide key refuses the user (never under Wine).
+USER_RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 RUN_VALUE = "Kelvara Dictionary"
 
 # Captions, as the designs hold them.
@@ -50,9 +52,9 @@ def reg(*args):
         return done.returncode, out.read().decode("utf-8", "replace")
 
 
-def stored_entry():
+def stored_entry(key=RUN_KEY):
     """The start-up entry's text exactly as stored (None when there is none)."""
-    code, text = reg("query", RUN_KEY, "/v", RUN_VALUE)
+    code, text = reg("query", key, "/v", RUN_VALUE)
     if code != 0:
         return None
     for line in text.split("\n"):
@@ -63,14 +65,16 @@ def stored_entry():
     raise Failure("reg query found the value but printed no REG_SZ line: %r" % text)
 
 
-def store_entry(text):
-    code, out = reg("add", RUN_KEY, "/v", RUN_VALUE, "/t", "REG_SZ", "/d", text, "/f")
+def store_entry(text, key=RUN_KEY):
+    code, out = reg("add", key, "/v", RUN_VALUE, "/t", "REG_SZ", "/d", text, "/f")
     expect(code == 0, "reg add failed: %s", out)
 
 
-def delete_entry():
-    reg("delete", RUN_KEY, "/v", RUN_VALUE, "/f")
-    expect(stored_entry() is None, "the entry could not be removed before the case")
+def delete_entry(key=None):
+    """Removes the entry from key, or from both keys the program reads."""
+    for k in [key] if key else [RUN_KEY, USER_RUN_KEY]:
+        reg("delete", k, "/v", RUN_VALUE, "/f")
+        expect(stored_entry(k) is None, "the entry could not be removed before the case")
 
 
 def windows_path(path):
@@ -168,6 +172,35 @@ def case_options_save_and_reopen(d, opts):
         d.wait_no_window(OPTIONS)
         expect(stored_entry() is None, "the entry is still there: %r", stored_entry())
         expect(d.state(MAIN)["enabled"], "the main window stayed disabled")
+    finally:
+        p.end()
+        delete_entry()
+
+
+def case_options_user_entry(d, opts):
+    """An entry in the user's own Run key (where Windows puts it when the machine refuses)
+    opens checked; saving checked moves it to the machine-wide key, unchecked removes both."""
+    delete_entry()
+    expected = '"%s" -t' % windows_path(os.path.join(d.bin_dir, "kelvara.exe"))
+    store_entry(expected, USER_RUN_KEY)
+    p = start_main(d)
+    try:
+        open_dialog(d, OPTIONS_BUTTON, OPTIONS)
+        expect(checked(d), "the user's own entry opened unchecked")
+        d.click_control(dialog_button(d, OPTIONS, SAVE))
+        d.wait_no_window(OPTIONS)
+        expect(stored_entry() == expected, "machine-wide entry %r", stored_entry())
+        expect(stored_entry(USER_RUN_KEY) is None, "two entries would start two copies")
+
+        store_entry(expected, USER_RUN_KEY)
+        open_dialog(d, OPTIONS_BUTTON, OPTIONS)
+        d.click_control(control(d.state(OPTIONS), "Button", text=START_UP_BOX))
+        d.wait_for("the box to be unchecked", lambda: not checked(d))
+        d.click_control(dialog_button(d, OPTIONS, SAVE))
+        d.wait_no_window(OPTIONS)
+        expect(stored_entry() is None, "machine-wide entry left: %r", stored_entry())
+        expect(stored_entry(USER_RUN_KEY) is None, "user's entry left: %r",
+               stored_entry(USER_RUN_KEY))
     finally:
         p.end()
         delete_entry()

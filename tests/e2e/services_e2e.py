@@ -259,6 +259,26 @@ def case_clip_tray_balloon(d, opts):
         expect(in_tray(d.state(MAIN_WINDOW)), "the window came out of the tray")
 
 
+def case_clip_balloon_two_quick_copies(d, opts):
+    """Two quick copies: the balloon ends with the second word's meaning, which the first
+    word's never replaces again. (Wine's balloon does not tell its title to another process:
+    the title is in the screenshot, and the recording shell of the Windows tests checks that it
+    goes with the text in one call.)"""
+    with start_shown(d, opts) as k:
+        to_tray_by_escape(d)
+        click_in_watcher_menu(d, 1)
+        d.set_clipboard("apple")
+        time.sleep(0.3)  # long enough for the watcher to read it, well inside its balloon's life
+        d.set_clipboard("book")
+        d.wait_for("book's balloon", lambda: "کتاب" in balloon_texts(d))
+        d.screenshot("balloon-book")  # titled "book"
+        s = expect_still(d, "the window came out of the tray or lost the word",
+                         lambda s: in_tray(s) and word(s) == "book")
+        texts = balloon_texts(d)
+        expect(APPLE_MEANING not in texts, "the first word's balloon came back: %r", texts)
+        d.screenshot("balloon-book-later")
+
+
 def case_clip_balloon_long(d, opts):
     """A title and a meaning longer than the balloon's fields are cut, not overflowed."""
     with start_shown(d, opts) as k:

@@ -328,7 +328,8 @@ namespace {
 struct RecordingVoice : SpeechVoice {
   std::vector<std::wstring>* spoken;
   explicit RecordingVoice(std::vector<std::wstring>* s) : spoken(s) {}
-  HRESULT Speak(std::wstring_view text) override {
+  HRESULT Speak(std::wstring_view text, DWORD) override {
+    if (text.empty()) return S_OK;  // the previous voice told to stop
     spoken->emplace_back(text);
     return S_OK;
   }

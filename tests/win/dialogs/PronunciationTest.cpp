@@ -25,7 +25,8 @@ struct Recorder {
 class RecordingVoice final : public SpeechVoice {
  public:
   explicit RecordingVoice(Recorder& recorder) : recorder_(recorder) {}
-  HRESULT Speak(std::wstring_view Text) override {
+  HRESULT Speak(std::wstring_view Text, DWORD) override {
+    if (Text.empty()) return S_OK;  // the previous voice told to stop
     recorder_.Spoken.emplace_back(Text);
     return S_OK;
   }

@@ -59,9 +59,10 @@ class OptionsDialog : public regtest::ScratchKey, protected dialogtest::MainWind
   }
 
   // Opens the dialog as the main window does and runs the steps inside it.
-  void Open(std::vector<ModalScript::Step> steps) {
+  void Open(std::vector<ModalScript::Step> steps) { Open(Where(), std::move(steps)); }
+  void Open(const StartUpKeys& where, std::vector<ModalScript::Step> steps) {
     frmSettings dialog;
-    kelvara::settings::WireSettingsDialog(dialog, {kExe, Where(), &kelvara::SetWindowIcons});
+    kelvara::settings::WireSettingsDialog(dialog, {kExe, where, &kelvara::SetWindowIcons});
     dialog_ = &dialog;
     ModalScript::Run([&] { dialog.ShowModal(); }, std::move(steps), L"Options");
     dialog_ = nullptr;
@@ -245,6 +246,27 @@ TEST_F(OptionsDialog, ARefusedSaveThatChangesNothingClosesWithoutAMessage) {
   Open({[&] { ClickControl(Dialog().cmdOK.hWnd()); }});
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(Stored(), kCommand);
+}
+
+TEST_F(OptionsDialog, AMachineWideKeyThatRefusesSavesForTheUserAndReopensChecked) {
+  Store(L"someone else's");  // the key exists, so that it can be locked
+  Lock(Where().SubKey);
+  const RegLocation user{HKLM, Path() + L"\\User Run", kName};
+  const StartUpKeys both{Where(), user};
+  Open(both, {[&] {
+    EXPECT_EQ(Dialog().chkStartUp.Value(), 0);
+    ClickControl(Dialog().chkStartUp.hWnd());
+    ClickControl(Dialog().cmdOK.hWnd());
+  }});
+  EXPECT_TRUE(boxes.empty()) << "saved, so no message";
+  EXPECT_EQ(Stored(), L"someone else's");
+  EXPECT_EQ(GetRegValue(HKLM, user.SubKey, kName), kCommand);
+  int reopened = -1;
+  Open(both, {[&] {
+    reopened = Dialog().chkStartUp.Value();
+    ClickControl(Dialog().cmdCancel.hWnd());
+  }});
+  EXPECT_EQ(reopened, 1);
 }
 
 // The main window's Options button against the machine's real Run key; whatever was stored

@@ -134,6 +134,29 @@ TEST_F(ClipboardWatcher, InTheTrayWithBalloonsOnTheMeaningGoesIntoABalloonAndThe
   EXPECT_EQ(main->lstWords.ListCount(), 0);
 }
 
+TEST_F(ClipboardWatcher, EachCopiedWordIsOneBalloonNotificationWithItsTitleTextAndIcon) {
+  // Windows 10 and 11 make every NIF_INFO modification a banner with its sound.
+  ShellRecorder shell;
+  main->TrayShell = shell.Seam();
+  main->Ballon_menu->onClick();
+  ToTray();
+  HICON trayIcon = nullptr;
+  for (const auto& call : shell.calls)
+    if (call.message == NIM_ADD) trayIcon = call.data.hIcon;
+  ASSERT_NE(trayIcon, nullptr);
+  for (const wchar_t* word : {L"apple", L"book", L"zebra"}) {
+    const std::size_t before = shell.calls.size();
+    Copy(word);
+    const auto balloons = shell.InfoModifications(before);
+    ASSERT_EQ(balloons.size(), 1u) << "one notification per copy";
+    const NOTIFYICONDATAW& sent = balloons[0].data;
+    EXPECT_STREQ(sent.szInfoTitle, word);
+    EXPECT_EQ(std::wstring(sent.szInfo), main->txtExp.Text());
+    EXPECT_EQ(sent.dwInfoFlags, static_cast<DWORD>(NIIF_USER));
+    EXPECT_EQ(sent.hBalloonIcon, trayIcon);
+  }
+}
+
 TEST_F(ClipboardWatcher, WithBalloonsOnButTheWindowShownNoBalloonIsShown) {
   main->Ballon_menu->onClick();
   Copy(L"apple");

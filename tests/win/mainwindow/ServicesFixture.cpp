@@ -64,6 +64,7 @@ void ServicesTest::Start(const std::wstring& command, const std::wstring& clipbo
   ASSERT_TRUE(toolkit::Clipboard::SetText(clipboardAtStart));
   main = std::make_unique<frmMain>(frmMain::Startup{command, {DictionaryFolder()}});
   access = std::make_unique<ServicesTestAccess>(*main);
+  if (trayShell) main->TrayShell = *trayShell;
   ASSERT_TRUE(main->Show());
   ASSERT_NE(main->DictDb(), nullptr);
   PumpFor(50);

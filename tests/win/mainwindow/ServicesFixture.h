@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "frmMain.h"
 #include "Services.h"
@@ -41,6 +44,35 @@ void PumpFor(DWORD ms);
 // Tray objects alive in this thread, counted by their hidden windows.
 int LiveTrayObjects();
 
+// Keeps every record the main window's tray objects send, and passes it on to the real shell
+// unless told to answer for it (`answer`, given the message and the record).
+struct ShellRecorder {
+  struct Call {
+    DWORD message;
+    NOTIFYICONDATAW data;
+  };
+  cSystrayShell Seam() {
+    cSystrayShell shell;
+    shell.notifyIcon = [this](DWORD m, const NOTIFYICONDATAW& d) -> BOOL {
+      calls.push_back({m, d});
+      if (answer) return answer(m, d);
+      NOTIFYICONDATAW copy = d;
+      return Shell_NotifyIconW(m, &copy);
+    };
+    return shell;
+  }
+  // The NIM_MODIFY calls that carry NIF_INFO, from call `from` on.
+  std::vector<Call> InfoModifications(std::size_t from = 0) const {
+    std::vector<Call> found;
+    for (std::size_t i = from; i < calls.size(); ++i)
+      if (calls[i].message == NIM_MODIFY && (calls[i].data.uFlags & NIF_INFO) != 0)
+        found.push_back(calls[i]);
+    return found;
+  }
+  std::vector<Call> calls;
+  std::function<BOOL(DWORD, const NOTIFYICONDATAW&)> answer;
+};
+
 class ServicesTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -62,6 +94,8 @@ class ServicesTest : public ::testing::Test {
   std::wstring NotFound() const;
 
   static std::filesystem::path DictionaryFolder();
+  // Given to the main window before it loads, when set.
+  std::optional<cSystrayShell> trayShell;
   std::unique_ptr<frmMain> main;
   std::unique_ptr<ServicesTestAccess> access;
 };

@@ -189,7 +189,54 @@ TEST_F(TrayState, AboutFromTheTrayMenuShowsTheAboutDialog) {
   ExpectInTheTray();
 }
 
+TEST_F(TrayState, TheIconKeepsOneIdAcrossHidingAndRestoring) {
+  // Windows remembers "always show" for the program's icon by its id.
+  ShellRecorder shell;
+  main->TrayShell = shell.Seam();
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    ToTray();
+    Notify(WM_LBUTTONDBLCLK);
+    main->SetWindowState(WindowState::Minimized);
+    PumpFor(20);
+    Notify(WM_LBUTTONDBLCLK);
+  }
+  int adds = 0;
+  for (const auto& call : shell.calls) {
+    if (call.message != NIM_ADD) continue;
+    ++adds;
+    EXPECT_EQ(call.data.uID, cSystray::kIconId);
+  }
+  EXPECT_GE(adds, 4);
+}
+
 class StartSwitch : public ServicesTest {};
+
+TEST_F(StartSwitch, AMinusTStartBeforeTheShellIsUpGetsItsIconOnceTheShellTakesIt) {
+  // At logon the Run entry may start the program before the notification area exists.
+  ShellRecorder shell;
+  bool shellUp = false;
+  shell.answer = [&](DWORD m, const NOTIFYICONDATAW& d) -> BOOL {
+    if (!shellUp && m != NIM_DELETE) return FALSE;
+    NOTIFYICONDATAW copy = d;
+    return Shell_NotifyIconW(m, &copy);
+  };
+  trayShell = shell.Seam();
+  Start(L"-t");
+  EXPECT_FALSE(Shown());
+  ASSERT_NE(main->f_cSystray, nullptr);
+  EXPECT_EQ(LiveTrayObjects(), 1);
+  shellUp = true;
+  ASSERT_TRUE(PumpUntil([&] {
+    return !shell.calls.empty() && shell.calls.back().message == NIM_ADD &&
+           shell.calls.back().data.hWnd == main->f_cSystray->lhWnd();
+  }));
+  // Really in the notification area now: the shell knows the icon.
+  NOTIFYICONDATAW probe{};
+  probe.cbSize = sizeof probe;
+  probe.hWnd = main->f_cSystray->lhWnd();
+  probe.uID = cSystray::kIconId;
+  EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe));
+}
 
 TEST_F(StartSwitch, ExactlyMinusTStartsInTheTrayWithOneIcon) {
   Start(L"-t");

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 using namespace kelvara;
 
@@ -17,6 +18,7 @@ using regtest::ReadRaw;
 namespace {
 
 const HKEY HKLM = HKEY_LOCAL_MACHINE;
+const HKEY HKCU = HKEY_CURRENT_USER;
 const std::wstring kRunKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring kName = L"Kelvara Dictionary";
 const std::wstring kExe = L"C:\\Program Files\\Kelvara\\kelvara.exe";
@@ -44,28 +46,34 @@ TEST(StartUpCheckBox, IsCheckedOnlyForExactlyThisProgramsCommand) {
   for (const wchar_t* stored : unchecked) EXPECT_FALSE(StartUpEntryMatches(stored, kExe)) << stored;
 }
 
-// Leaves the real entry absent for the test and restores what was there before.
+// Leaves the real entries (machine-wide and the user's) absent for the test and restores what
+// was there before.
 class StartUpEntryInRunKey : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = ReadRaw(HKLM, kRunKey, kName);
-    regtest::DeleteRaw(HKLM, kRunKey, kName);
-    ASSERT_FALSE(ReadRaw(HKLM, kRunKey, kName).has_value());
+    for (HKEY root : {HKLM, HKCU}) {
+      saved_.push_back(ReadRaw(root, kRunKey, kName));
+      regtest::DeleteRaw(root, kRunKey, kName);
+      ASSERT_FALSE(ReadRaw(root, kRunKey, kName).has_value());
+    }
   }
   void TearDown() override {
-    regtest::DeleteRaw(HKLM, kRunKey, kName);
-    if (saved_)
-      regtest::PutRaw(HKLM, kRunKey, kName, saved_->Type, saved_->Bytes.data(),
-                      static_cast<DWORD>(saved_->Bytes.size()));
+    const HKEY roots[] = {HKLM, HKCU};
+    for (size_t i = 0; i < saved_.size(); ++i) {
+      regtest::DeleteRaw(roots[i], kRunKey, kName);
+      if (saved_[i])
+        regtest::PutRaw(roots[i], kRunKey, kName, saved_[i]->Type, saved_[i]->Bytes.data(),
+                        static_cast<DWORD>(saved_[i]->Bytes.size()));
+    }
   }
-  static std::optional<std::wstring> StoredText() {
-    const auto stored = ReadRaw(HKLM, kRunKey, kName);
+  static std::optional<std::wstring> StoredText(HKEY root = HKLM) {
+    const auto stored = ReadRaw(root, kRunKey, kName);
     if (!stored) return std::nullopt;
     return stored->Text();
   }
 
  private:
-  std::optional<regtest::StoredValue> saved_;
+  std::vector<std::optional<regtest::StoredValue>> saved_;
 };
 
 TEST_F(StartUpEntryInRunKey, NoEntryOpensUncheckedAndSavingCheckedRegistersThisProgram) {
@@ -112,6 +120,25 @@ TEST_F(StartUpEntryInRunKey, SavingUncheckedWithoutAnEntrySucceedsAndChangesNoth
   const RegResult result = SaveStartUp(false, kExe);
   EXPECT_TRUE(result.Succeeded()) << result.Error;
   EXPECT_FALSE(StoredText().has_value());
+}
+
+TEST_F(StartUpEntryInRunKey, TheUsersOwnEntryAloneReadsCheckedAndUncheckingRemovesBoth) {
+  PutText(HKCU, kRunKey, kName, kCommand);
+  EXPECT_TRUE(ReadStartUpChecked(kExe));
+  PutText(HKLM, kRunKey, kName, kCommand);
+  ASSERT_TRUE(SaveStartUp(false, kExe).Succeeded());
+  EXPECT_FALSE(StoredText(HKLM).has_value());
+  EXPECT_FALSE(StoredText(HKCU).has_value());
+  EXPECT_FALSE(ReadStartUpChecked(kExe));
+}
+
+TEST_F(StartUpEntryInRunKey, AWritableMachineKeyTakesTheEntryAndTheUsersCopyGoes) {
+  // Both would start the program twice at every logon.
+  PutText(HKCU, kRunKey, kName, kCommand);
+  ASSERT_TRUE(SaveStartUp(true, kExe).Succeeded());
+  EXPECT_EQ(StoredText(HKLM), kCommand + L'\0');
+  EXPECT_FALSE(StoredText(HKCU).has_value());
+  EXPECT_TRUE(ReadStartUpChecked(kExe));
 }
 
 TEST_F(StartUpEntryInRunKey, OtherProgramsEntriesAreLeftAlone) {
@@ -166,6 +193,88 @@ TEST_F(StartUpEntryElsewhere, ARefusedSaveThatChangesNothingIsNoFailure) {
   // Unchecked, with no entry of ours in a key we may only read.
   const RegLocation absent{HKLM, Where().SubKey, L"Not Ours"};
   EXPECT_TRUE(SaveStartUp(false, kExe, absent).Succeeded());
+}
+
+// The machine-wide key and the user's key at scratch keys of the test's own; Lock() makes the
+// machine-wide one refuse the user, as HKLM does on Windows for a program that is not elevated.
+class StartUpEntryFallback : public regtest::ScratchKey {
+ protected:
+  RegLocation Machine() const { return {HKLM, Path() + L"\\Machine\\Run", kName}; }
+  RegLocation User() const { return {HKLM, Path() + L"\\User\\Run", kName}; }
+  StartUpKeys Where() const { return {Machine(), User()}; }
+  // The stored text without its terminating zero, checked to be a REG_SZ that has one.
+  static std::optional<std::wstring> Stored(const RegLocation& at) {
+    const auto raw = ReadRaw(at.Root, at.SubKey, at.ValueName);
+    if (!raw) return std::nullopt;
+    EXPECT_EQ(raw->Type, static_cast<DWORD>(REG_SZ));
+    std::wstring text = raw->Text();
+    EXPECT_TRUE(!text.empty() && text.back() == L'\0') << "terminating zero counted";
+    if (!text.empty()) text.pop_back();
+    return text;
+  }
+  void LockMachine() {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyW(HKLM, Machine().SubKey.c_str(), &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+    Lock(Machine().SubKey);
+  }
+};
+
+TEST_F(StartUpEntryFallback, ARefusedMachineWideWriteGoesToTheUsersKeyAndCountsAsSaved) {
+  LockMachine();
+  const RegResult result = SaveStartUp(true, kExe, Where());
+  EXPECT_TRUE(result.Succeeded()) << result.Error;
+  EXPECT_EQ(Stored(User()), kCommand) << "same value name, exact text";
+  EXPECT_EQ(Stored(Machine()), std::nullopt);
+  EXPECT_TRUE(ReadStartUpChecked(kExe, Where()));
+}
+
+TEST_F(StartUpEntryFallback, EitherKeyHoldingExactlyTheCommandReadsChecked) {
+  EXPECT_FALSE(ReadStartUpChecked(kExe, Where()));
+  PutText(HKLM, User().SubKey, kName, kCommand);
+  EXPECT_TRUE(ReadStartUpChecked(kExe, Where()));
+  PutText(HKLM, Machine().SubKey, kName, L"\"C:\\Old Place\\kelvara.exe\" -t");
+  EXPECT_TRUE(ReadStartUpChecked(kExe, Where())) << "a stale machine-wide entry does not hide it";
+  PutText(HKLM, User().SubKey, kName, L"\"C:\\PROGRAM FILES\\KELVARA\\KELVARA.EXE\" -t");
+  EXPECT_FALSE(ReadStartUpChecked(kExe, Where())) << "exact, letter case included";
+  PutText(HKLM, Machine().SubKey, kName, kCommand);
+  EXPECT_TRUE(ReadStartUpChecked(kExe, Where()));
+}
+
+TEST_F(StartUpEntryFallback, AMachineWideEntryThatIsAlreadyRightIsKeptAndNotCopied) {
+  PutText(HKLM, Machine().SubKey, kName, kCommand);
+  LockMachine();
+  EXPECT_TRUE(SaveStartUp(true, kExe, Where()).Succeeded());
+  EXPECT_EQ(Stored(User()), std::nullopt) << "one entry, one start at logon";
+  EXPECT_TRUE(ReadStartUpChecked(kExe, Where()));
+}
+
+TEST_F(StartUpEntryFallback, UncheckingRemovesTheEntryFromBothKeys) {
+  PutText(HKLM, Machine().SubKey, kName, kCommand);
+  PutText(HKLM, User().SubKey, kName, kCommand);
+  EXPECT_TRUE(SaveStartUp(false, kExe, Where()).Succeeded());
+  EXPECT_EQ(Stored(Machine()), std::nullopt);
+  EXPECT_EQ(Stored(User()), std::nullopt);
+  EXPECT_FALSE(ReadStartUpChecked(kExe, Where()));
+}
+
+TEST_F(StartUpEntryFallback, AMachineWideEntryThatCannotBeRemovedIsReportedAsNotSaved) {
+  PutText(HKLM, Machine().SubKey, kName, kCommand);
+  PutText(HKLM, User().SubKey, kName, kCommand);
+  LockMachine();
+  const RegResult result = SaveStartUp(false, kExe, Where());
+  EXPECT_EQ(result.Error, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Stored(User()), std::nullopt) << "the user's own entry still goes";
+  EXPECT_TRUE(ReadStartUpChecked(kExe, Where())) << "the next opening shows what is stored";
+}
+
+TEST_F(StartUpEntryFallback, BothKeysRefusingIsReportedAsNotSaved) {
+  LockMachine();
+  PutText(HKLM, User().SubKey, kName, L"\"C:\\Old Place\\kelvara.exe\" -t");
+  Lock(User().SubKey);
+  const RegResult result = SaveStartUp(true, kExe, Where());
+  EXPECT_EQ(result.Error, ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(ReadStartUpChecked(kExe, Where()));
 }
 
 TEST(StartUpNotSaved, AccessDeniedSaysAdministratorRightsAreNeeded) {

@@ -1,6 +1,8 @@
 // The pronunciation button's logic with a voice that records what it is asked to say.
 #include "Pronounce.h"
 
+#include <sapi.h>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -14,8 +16,16 @@ namespace {
 const std::wstring kNotFound = L"کلمه مورد نظر يافت نشد.";
 const std::wstring kMeaning = L"گربه";
 
+struct Call {
+  int VoiceNo;  // which voice, in the order they were made (1, 2, ...)
+  std::wstring Text;
+  DWORD Flags;
+  bool operator==(const Call&) const = default;
+};
+
 struct Recorder {
-  std::vector<std::wstring> Spoken;
+  std::vector<std::wstring> Spoken;  // the texts spoken, without the stops
+  std::vector<Call> Calls;           // every call, stops included
   int Created = 0;
   HRESULT CreateResult = S_OK;
   HRESULT SpeakResult = S_OK;
@@ -23,14 +33,17 @@ struct Recorder {
 
 class RecordingVoice final : public SpeechVoice {
  public:
-  explicit RecordingVoice(Recorder& recorder) : recorder_(recorder) {}
-  HRESULT Speak(std::wstring_view Text) override {
+  RecordingVoice(Recorder& recorder, int no) : recorder_(recorder), no_(no) {}
+  HRESULT Speak(std::wstring_view Text, DWORD Flags) override {
+    recorder_.Calls.push_back({no_, std::wstring(Text), Flags});
+    if (Text.empty()) return S_OK;
     recorder_.Spoken.emplace_back(Text);
     return recorder_.SpeakResult;
   }
 
  private:
   Recorder& recorder_;
+  int no_;
 };
 
 class Pronunciation : public ::testing::Test {
@@ -39,7 +52,7 @@ class Pronunciation : public ::testing::Test {
     return Pronounce(Voice, meaning, first, [this]() -> VoiceCreation {
       ++recorder.Created;
       if (FAILED(recorder.CreateResult)) return {nullptr, recorder.CreateResult};
-      return {std::make_shared<RecordingVoice>(recorder), S_OK};
+      return {std::make_shared<RecordingVoice>(recorder, recorder.Created), S_OK};
     });
   }
 
@@ -52,6 +65,25 @@ TEST_F(Pronunciation, SpeaksTheFirstListedHeadwordWithoutAMessage) {
   EXPECT_EQ(result.Status, PronounceStatus::Spoken);
   EXPECT_EQ(recorder.Spoken, std::vector<std::wstring>{L"cat"});
   EXPECT_EQ(PronounceFailureText(result), L"");
+}
+
+TEST_F(Pronunciation, SpeaksAsynchronouslySoTheWindowKeepsAnswering) {
+  Click(kMeaning, L"cat");
+  ASSERT_EQ(recorder.Calls.size(), 1u);
+  EXPECT_EQ(recorder.Calls[0].Flags, static_cast<DWORD>(SPF_ASYNC | SPF_PURGEBEFORESPEAK));
+  EXPECT_NE(Voice, nullptr) << "kept alive while it speaks";
+}
+
+TEST_F(Pronunciation, ASecondClickStopsTheWordStillBeingSpokenBeforeTheNextOne) {
+  Click(kMeaning, L"cat");
+  Click(kMeaning, L"dog");
+  const DWORD purgeAsync = SPF_ASYNC | SPF_PURGEBEFORESPEAK;
+  EXPECT_EQ(recorder.Calls, (std::vector<Call>{{1, L"cat", purgeAsync},
+                                               {1, L"", purgeAsync},  // the first voice stops
+                                               {2, L"dog", purgeAsync}}));
+  // A click with nothing to say still silences the word before.
+  Click(kNotFound, L"dog");
+  EXPECT_EQ(recorder.Calls.back(), (Call{2, L"", purgeAsync}));
 }
 
 TEST_F(Pronunciation, SpeaksNothingWhenTheWordWasNotFoundButStillMakesTheVoice) {

@@ -154,6 +154,49 @@ TEST_F(ControlsTest, VirtualListAsksOnlyForTheEntriesItDraws) {
   EXPECT_EQ(list.ListCount(), 3);
 }
 
+// The list's entry drawn by the form's WM_DRAWITEM into a bitmap of its own, as pixels.
+std::vector<COLORREF> DrawnEntry(toolkit::Form& form, toolkit::ListBox& list, UINT state) {
+  constexpr int kWidth = 60, kHeight = 16;
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, kWidth, kHeight);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  DRAWITEMSTRUCT item{};
+  item.CtlType = ODT_LISTBOX;
+  item.CtlID = static_cast<UINT>(GetDlgCtrlID(list.hWnd()));
+  item.itemID = 0;
+  item.itemAction = ODA_DRAWENTIRE;
+  item.itemState = state;
+  item.hwndItem = list.hWnd();
+  item.hDC = dc;
+  item.rcItem = {0, 0, kWidth, kHeight};
+  SendMessageW(form.hWnd(), WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) pixels.push_back(GetPixel(dc, x, y));
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return pixels;
+}
+
+TEST_F(ControlsTest, TheListDrawsItsFocusRectangleOnlyWhenTheUserUsesTheKeyboard) {
+  TestForm form;
+  toolkit::ListBox list;
+  list.itemText = [](size_t) { return std::wstring(L"cat"); };
+  form.build = [&](TestForm& f, HWND owner) {
+    return f.CreateFormWindow(TestForm::Args(), owner) &&
+           list.Create(f, {.left = 10, .top = 10, .width = 200, .height = 100});
+  };
+  ASSERT_TRUE(form.Show());
+  ASSERT_TRUE(list.SetCount(1));
+  const auto plain = DrawnEntry(form, list, 0);
+  EXPECT_NE(DrawnEntry(form, list, ODS_FOCUS), plain) << "the focus rectangle is drawn";
+  EXPECT_EQ(DrawnEntry(form, list, ODS_FOCUS | ODS_NOFOCUSRECT), plain)
+      << "hidden while the window hides its focus cues";
+}
+
 LRESULT CALLBACK CountFrameChanges(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                    DWORD_PTR count) {
   if (msg == WM_NCCALCSIZE) ++*reinterpret_cast<int*>(count);

@@ -1,4 +1,8 @@
 // The toolkit's guarantees, on real windows: what the forms' code relies on.
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -171,6 +175,41 @@ TEST_F(ToolkitTest, TabMovesTheFocusInCreationOrderAndWrapsAround) {
   EXPECT_TRUE(f.cancel.HasFocus());
   PressKey(f.cancel.hWnd(), VK_TAB);
   EXPECT_TRUE(f.text.HasFocus());
+}
+
+LRESULT CALLBACK RecordUiStateChanges(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                      DWORD_PTR seen) {
+  if (msg == WM_CHANGEUISTATE) reinterpret_cast<std::vector<WPARAM>*>(seen)->push_back(wParam);
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+bool FocusHidden(HWND hwnd) {
+  return (SendMessageW(hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
+}
+
+TEST_F(ToolkitTest, TabShowsTheFocusRectangleAWindowActivatedByTheMouseHides) {
+  EditForm f;
+  ASSERT_TRUE(f.form.Show());
+  std::vector<WPARAM> changes;
+  ASSERT_TRUE(SetWindowSubclass(f.form.hWnd(), &RecordUiStateChanges, 1,
+                                reinterpret_cast<DWORD_PTR>(&changes)));
+  f.text.SetFocus();
+  // What Windows does to a window the mouse activated, with keyboard cues off (its default).
+  // Wine keeps no such state, so there only the message the form sends can be seen.
+  SendMessageW(f.form.hWnd(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+  const bool stateKept = FocusHidden(f.form.hWnd());
+  changes.clear();
+
+  PressKey(f.text.hWnd(), 'A');
+  EXPECT_TRUE(changes.empty()) << "typing is no navigation";
+  PressKey(f.text.hWnd(), VK_TAB);
+  EXPECT_TRUE(f.other.HasFocus());
+  EXPECT_EQ(changes, std::vector<WPARAM>{MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS)});
+  if (stateKept) {
+    EXPECT_FALSE(FocusHidden(f.form.hWnd()));
+    EXPECT_FALSE(FocusHidden(f.other.hWnd())) << "the control draws its focus rectangle";
+  }
+  RemoveWindowSubclass(f.form.hWnd(), &RecordUiStateChanges, 1);
 }
 
 TEST_F(ToolkitTest, EnterPressesTheDefaultButtonUnlessAnotherButtonHasTheFocus) {

@@ -29,6 +29,7 @@ struct ShellHolder : cSystrayEvents {
                                        }
                                        return Shell_NotifyIconW(m, &copy);
                                      },
+                                     {},
                                      {}})) {
     tray->SysTrayIconFromRes(L"AAA");
     tray->SysTrayToolTip(L"واژه نامه کلوارا");

@@ -31,9 +31,13 @@ struct Holder : cSystrayEvents {
   explicit Holder(std::optional<int> shellMajor = 6)
       : tray(cSystray::Create(this, {[this](DWORD m, const NOTIFYICONDATAW& d) {
                                        calls.push_back({m, d});
-                                       return TRUE;
+                                       return answer ? answer(m) : TRUE;
                                      },
-                                     [shellMajor] { return shellMajor; }})) {}
+                                     [shellMajor] { return shellMajor; },
+                                     [this](HWND w, UINT message, DWORD action) {
+                                       filtered.push_back({w, message, action});
+                                       return TRUE;
+                                     }})) {}
 
   void MouseMove() override { events.push_back("MouseMove"); }
   void MouseDown(std::int16_t& b) override { events.push_back("MouseDown " + std::to_string(b)); }
@@ -57,7 +61,21 @@ struct Holder : cSystrayEvents {
   }
   const ShellCall& Last() const { return calls.back(); }
 
+  int Count(DWORD message) const {
+    const auto sent = [message](const ShellCall& c) { return c.message == message; };
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), sent));
+  }
+
+  struct Filtered {
+    HWND window;
+    UINT message;
+    DWORD action;
+    bool operator==(const Filtered&) const = default;
+  };
   std::vector<ShellCall> calls;
+  std::vector<Filtered> filtered;
+  // What the shell answers each message; TRUE when empty.
+  std::function<BOOL(DWORD message)> answer;
   std::vector<std::string> events;
   std::function<void()> onDblClick;
   std::shared_ptr<cSystray> tray;
@@ -111,7 +129,11 @@ TEST(Systray, ShowAddsTheIconOnceThenModifiesItAndHideRemovesIt) {
   EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
 
   other.tray->SysTrayShow(true);
-  EXPECT_NE(other.uID(), h.uID());
+  // Every instance's icon has the same id, so the user's choices for it stick; the two icons
+  // stay apart by their windows.
+  EXPECT_EQ(h.uID(), cSystray::kIconId);
+  EXPECT_EQ(other.uID(), cSystray::kIconId);
+  EXPECT_NE(other.Last().data.hWnd, h.window);
   other.tray.reset();
   EXPECT_EQ(other.Last().message, static_cast<DWORD>(NIM_DELETE));
   EXPECT_EQ(other.Last().data.uID, other.uID());
@@ -122,6 +144,60 @@ TEST(Systray, ShowAddsTheIconOnceThenModifiesItAndHideRemovesIt) {
   ASSERT_EQ(h.calls.size(), sent + 1);
   EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_DELETE));
   EXPECT_EQ(h.Last().data.uID, h.uID());
+}
+
+TEST(Systray, ARefusedAddIsTriedAgainOnATimerUntilTheShellTakesIt) {
+  Holder h;
+  int refusals = 2;  // the shell is not up yet, twice
+  h.answer = [&](DWORD m) -> BOOL { return refusals > 0 && m != NIM_DELETE ? FALSE : TRUE; };
+  h.tray->SysTrayIconFromHandle(LoadIconW(nullptr, IDI_APPLICATION));
+  h.tray->SysTrayToolTip(L"tip");
+  h.tray->SysTrayShow(true);
+  ASSERT_EQ(h.Count(NIM_ADD), 1);
+  --refusals;
+  ASSERT_TRUE(PumpUntil([&] { return h.Count(NIM_ADD) == 2; }));
+  --refusals;
+  ASSERT_TRUE(PumpUntil([&] { return h.Count(NIM_ADD) == 3; }));
+  // The add that succeeds carries everything the icon has.
+  const auto added = std::find_if(h.calls.rbegin(), h.calls.rend(),
+                                  [](const ShellCall& c) { return c.message == NIM_ADD; });
+  EXPECT_EQ(added->data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  EXPECT_EQ(added->data.uID, cSystray::kIconId);
+  EXPECT_STREQ(added->data.szTip, L"tip");
+  EXPECT_FALSE(KillTimer(h.window, cSystray::kAddRetryTimerId)) << "no retry once it is in";
+  h.tray->SysTrayShow(true);
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_EQ(h.Count(NIM_ADD), 3);
+}
+
+TEST(Systray, ARetryEndsWhenTheIconIsNoLongerWanted) {
+  Holder h;
+  h.answer = [](DWORD m) -> BOOL { return m == NIM_DELETE; };
+  h.tray->SysTrayShow(true);
+  h.tray->SysTrayShow(false);
+  EXPECT_FALSE(KillTimer(h.window, cSystray::kAddRetryTimerId));
+  // A timer message already on its way finds nothing to do.
+  SendMessageW(h.window, WM_TIMER, cSystray::kAddRetryTimerId, 0);
+  EXPECT_EQ(h.Count(NIM_ADD), 1);
+}
+
+TEST(Systray, AnAddTheShellTimedOutOnButMadeIsNotRetried) {
+  // Windows' shell may answer an add with a timeout and have the icon all the same.
+  Holder h;
+  h.answer = [](DWORD m) -> BOOL { return m != NIM_ADD; };
+  h.tray->SysTrayShow(true);
+  EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_FALSE(KillTimer(h.window, cSystray::kAddRetryTimerId));
+}
+
+TEST(Systray, TheShellsMessagesAreLetThroughForAnElevatedProgram) {
+  Holder h;
+  const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+  using Filtered = Holder::Filtered;
+  EXPECT_THAT(h.filtered,
+              ::testing::UnorderedElementsAre(
+                  Filtered{h.window, taskbarCreated, MSGFLT_ALLOW},
+                  Filtered{h.window, cSystray::kCallbackMessage, MSGFLT_ALLOW}));
 }
 
 TEST(Systray, TheToolTipIsTrimmedCutToTheFieldAndSent) {
@@ -147,34 +223,65 @@ TEST(Systray, TheToolTipIsTrimmedCutToTheFieldAndSent) {
   EXPECT_STREQ(h.Last().data.szTip, L"");
 }
 
-TEST(Systray, BalloonPropertiesAndBalloonShowFillTheRecord) {
-  Holder h;
-  h.tray->SysTrayShow(true);
-  h.tray->BalloonTitle(std::wstring(80, L't'));
-  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_TIP | NIF_INFO));
-  EXPECT_EQ(std::wstring(h.Last().data.szInfoTitle), std::wstring(63, L't'));
-  h.tray->BalloonText(std::wstring(300, L'b'));
-  EXPECT_EQ(std::wstring(h.Last().data.szInfo), std::wstring(255, L'b'));
-  h.tray->BalloonIcon(4);
-  EXPECT_EQ(h.Last().data.dwInfoFlags, 4u);
-  h.tray->BalloonTitle(L"apple");
-  h.tray->BalloonText(L"سیب");
+int InfoModifications(const std::vector<ShellCall>& calls, std::size_t from = 0) {
+  int count = 0;
+  for (std::size_t i = from; i < calls.size(); ++i)
+    if (calls[i].message == NIM_MODIFY && (calls[i].data.uFlags & NIF_INFO) != 0) ++count;
+  return count;
+}
 
-  const std::size_t sent = h.calls.size();
+TEST(Systray, BalloonPropertiesAreKeptAndReachTheShellInOneCall) {
+  Holder h;
+  HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
+  h.tray->SysTrayIconFromHandle(icon);
+  h.tray->SysTrayShow(true);
+  const std::size_t before = h.calls.size();
+  h.tray->BalloonTitle(std::wstring(80, L't'));
+  h.tray->BalloonText(std::wstring(300, L'b'));
+  h.tray->BalloonIcon(4);
+  EXPECT_EQ(h.calls.size(), before) << "written one by one, each would be a notification";
+  EXPECT_EQ(h.tray->BalloonTitle(), std::wstring(80, L't'));
+  EXPECT_EQ(h.tray->BalloonIcon(), 4u);
+
   EXPECT_TRUE(h.tray->BalloonShow(true, 5000, false));
-  ASSERT_EQ(h.calls.size(), sent + 2);
-  const NOTIFYICONDATAW& down = h.calls[sent].data;  // whatever was up comes down first
-  EXPECT_EQ(down.uFlags, static_cast<UINT>(NIF_INFO));
-  EXPECT_STREQ(down.szInfo, L"");
-  EXPECT_STREQ(down.szInfoTitle, L"");
+  ASSERT_EQ(h.calls.size(), before + 1);
   const NOTIFYICONDATAW& up = h.Last().data;
   EXPECT_EQ(h.Last().message, static_cast<DWORD>(NIM_MODIFY));
   EXPECT_EQ(up.uFlags, static_cast<UINT>(NIF_INFO));
-  EXPECT_STREQ(up.szInfo, L"سیب");
-  EXPECT_STREQ(up.szInfoTitle, L"apple");
-  EXPECT_EQ(up.dwInfoFlags, 4u);
+  EXPECT_EQ(std::wstring(up.szInfoTitle), std::wstring(63, L't'));
+  EXPECT_EQ(std::wstring(up.szInfo), std::wstring(255, L'b'));
+  EXPECT_EQ(up.dwInfoFlags, static_cast<DWORD>(NIIF_USER));
+  EXPECT_EQ(up.hBalloonIcon, icon) << "the program's own image, where Windows looks for it";
+
+  // A second copy while the first balloon is up: one call again, the new title with the new
+  // text, never the new title over the old text.
+  h.tray->BalloonTitle(L"apple");
+  h.tray->BalloonText(L"سیب");
+  h.tray->BalloonIcon(4);
   EXPECT_TRUE(h.tray->BalloonShow(true, 5000, true));
-  EXPECT_EQ(h.Last().data.dwInfoFlags, static_cast<DWORD>(4 | NIIF_NOSOUND));
+  ASSERT_EQ(h.calls.size(), before + 2);
+  EXPECT_EQ(InfoModifications(h.calls, before), 2);
+  EXPECT_STREQ(h.Last().data.szInfoTitle, L"apple");
+  EXPECT_STREQ(h.Last().data.szInfo, L"سیب");
+  EXPECT_EQ(h.Last().data.dwInfoFlags, static_cast<DWORD>(NIIF_USER | NIIF_NOSOUND));
+
+  // The shell's own icons carry no image of ours.
+  h.tray->BalloonIcon(NIIF_WARNING);
+  h.tray->BalloonShow(true, 5000, false);
+  EXPECT_EQ(h.Last().data.dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
+  EXPECT_EQ(h.Last().data.hBalloonIcon, nullptr);
+}
+
+TEST(Systray, TakingTheBalloonDownEmptiesItsTexts) {
+  Holder h;
+  h.tray->SysTrayShow(true);
+  h.tray->BalloonText(L"meaning");
+  h.tray->BalloonShow(true, 5000, false);
+  EXPECT_TRUE(h.tray->BalloonShow(false, -1, false));
+  EXPECT_EQ(h.Last().data.uFlags, static_cast<UINT>(NIF_INFO));
+  EXPECT_STREQ(h.Last().data.szInfo, L"");
+  EXPECT_STREQ(h.Last().data.szInfoTitle, L"");
+  EXPECT_EQ(h.tray->BalloonText(), L"meaning") << "the property is kept";
 }
 
 TEST(Systray, OlderShellsGetTheirRecordSizeAndNoBalloons) {
