@@ -1,5 +1,6 @@
 // The About dialog: picture, title, credit, rights notice, an etched separator, two buttons.
 #include "Design.h"
+#include "kelvara/Version.h"
 
 namespace kelvara::forms {
 
@@ -9,7 +10,7 @@ constexpr toolkit::FontDesc kTitleFont{L"Tahoma", 8.25f, FW_BOLD, ARABIC_CHARSET
 constexpr ControlDesign kControls[] = {
     {.kind = ControlKind::Picture, .name = "Image1", .twips = {240, 90, 825, 825},
      .resourceName = L"ABOUTPIC"},
-    {.kind = ControlKind::Label, .name = "Label4", .caption = L"واژه نامه کلوارا نگارش 1.0",
+    {.kind = ControlKind::Label, .name = "Label4", .caption = KELVARA_TITLE_WITH_VERSION_W,
      .twips = {2075, 240, 2025, 195}, .tabIndex = 4, .font = kTitleFont, .rightAligned = true,
      .rightToLeft = true, .autoSize = true},
     {.kind = ControlKind::Label, .name = "Label2",

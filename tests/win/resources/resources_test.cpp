@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "kelvara/Version.h"
+
 namespace {
 
 #pragma pack(push, 2)
@@ -214,6 +216,26 @@ TEST(VersionResource, CarriesTheNumbersAndTexts) {
   EXPECT_EQ(version.String(L"OriginalFilename"), L"kelvara.exe");
   EXPECT_NE(version.String(L"CompanyName"), L"<none>");
   EXPECT_NE(version.String(L"LegalCopyright"), L"<none>");
+}
+
+// The project's one version number reaches the resource, the manifest and the About title alike.
+TEST(VersionResource, FollowsTheProjectVersion) {
+  VersionInfo version;
+  ASSERT_TRUE(version.ok());
+  UINT length = 0;
+  const auto* fixed = version.Block<VS_FIXEDFILEINFO>(L"\\", &length);
+  ASSERT_NE(fixed, nullptr);
+  const WORD numbers[] = {KELVARA_VERSION_NUMBERS};
+  EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(numbers[0] << 16 | numbers[1]));
+  EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(numbers[2] << 16 | numbers[3]));
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+  EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+  EXPECT_EQ(version.String(L"FileVersion"), std::wstring(L"" KELVARA_VERSION_TEXT));
+  EXPECT_EQ(version.String(L"FileDescription"), KELVARA_TITLE_WITH_VERSION_W);
+
+  const std::string manifest(ResourceBytes(MAKEINTRESOURCEW(1), RT_MANIFEST));
+  EXPECT_NE(manifest.find("name=\"Kelvara.Dictionary\" version=\"" KELVARA_VERSION_QUAD "\""),
+            std::string::npos);
 }
 
 TEST(Manifest, AsksForVersionSixOfTheCommonControlsForThisArchitecture) {
