@@ -321,8 +321,9 @@ class Program:
     def __init__(self, desktop, exe, args=(), cwd=None, title=None):
         self.desktop = desktop
         self.title = title
-        log = os.path.join(desktop.artifacts, "%s-%s.log" % (desktop.case,
-                                                               os.path.basename(exe)))
+        # The name of a program given by its Windows path too.
+        name = exe.replace("\\", "/").rsplit("/", 1)[-1]
+        log = os.path.join(desktop.artifacts, "%s-%s.log" % (desktop.case, name))
         self.log = open(log, "wb")
         self.process = subprocess.Popen(["wine", exe] + list(args), cwd=cwd,
                                         stdout=self.log, stderr=subprocess.STDOUT)
