@@ -255,6 +255,21 @@ TEST(Manifest, AsksForVersionSixOfTheCommonControlsForThisArchitecture) {
   EXPECT_EQ(text.find("processorArchitecture=\"X86\""), std::string::npos);
 }
 
+TEST(Manifest, DeclaresPerMonitorV2AwarenessWithASystemAwareFallback) {
+  const std::string text(ResourceBytes(MAKEINTRESOURCEW(1), RT_MANIFEST));
+  EXPECT_NE(text.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                      "true</dpiAware>"),
+            std::string::npos);
+  EXPECT_NE(text.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                      "PerMonitorV2, system</dpiAwareness>"),
+            std::string::npos);
+  // What the platform made of it: the program runs DPI aware.
+  using Fn = DPI_AWARENESS_CONTEXT(WINAPI*)();
+  const auto get = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetThreadDpiAwarenessContext")));
+  if (get) EXPECT_NE(GetAwarenessFromDpiAwarenessContext(get()), DPI_AWARENESS_UNAWARE);
+}
+
 TEST(Manifest, ThePlatformBindsThisProgramToTheSideBySideCommonControls) {
   InitCommonControls();
   // The copy this program's own imports were bound to (a library loaded without the manifest
