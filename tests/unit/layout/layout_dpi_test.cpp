@@ -78,7 +78,7 @@ TEST(LayoutAtDpi, TwiceTheDpiIsTheSameLayoutAtTwiceTheSize) {
   for (auto [sw, sh] : {std::pair{378, 267}, {600, 451}, {1010, 701}, {1010, 703}}) {
     SCOPED_TRACE(testing::Message() << sw << " x " << sh);
     ScaledWindow at96(96, static_cast<float>(sw), static_cast<float>(sh), 1.0f);
-    ScaledWindow at192(192, 2.0f * sw, 2.0f * sh, 2.0f);
+    ScaledWindow at192(192, static_cast<float>(2 * sw), static_cast<float>(2 * sh), 2.0f);
     LayOutMainWindow(at96);
     LayOutMainWindow(at192);
     for (C c : kAll) {
