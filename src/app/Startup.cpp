@@ -6,6 +6,7 @@
 
 #include "DBModule.h"
 #include "SingleInstance.h"
+#include "UninstallSwitch.h"
 #include "frmMain.h"
 #include "SecondStart.h"
 #include "toolkit/Application.h"
@@ -13,6 +14,11 @@
 namespace kelvara {
 
 int Main() {
+  // The installer's errand runs beside a running copy and shows nothing.
+  if (const auto code = RunInstallerSwitch(GetCommandLineW(),
+                                           DBModule::BuildAppExePath(toolkit::Application::Path(),
+                                                                     toolkit::Application::EXEName())))
+    return *code;
   // 1. Common controls 6, before any window exists.
   InitCommonControls();
   // 2. One copy at a time: a second one asks the first to come back, as its Shift+F9 would,

@@ -3,6 +3,7 @@
 
 #include "forms/Design.h"
 #include "shared/Constants.h"
+#include "kelvara/Version.h"
 
 namespace kelvara::forms {
 
@@ -12,7 +13,7 @@ constexpr toolkit::FontDesc kTitleFont{L"Tahoma", 8.25f, FW_BOLD, ARABIC_CHARSET
 constexpr ControlDesign kControls[] = {
     {.kind = ControlKind::Picture, .name = "Image1", .twips = {240, 90, 825, 825},
      .resourceName = kAboutPictureResource},
-    {.kind = ControlKind::Label, .name = "Label4", .caption = L"واژه نامه کلوارا نگارش 1.0",
+    {.kind = ControlKind::Label, .name = "Label4", .caption = KELVARA_TITLE_WITH_VERSION_W,
      .twips = {2075, 240, 2025, 195}, .tabIndex = 4, .font = kTitleFont, .rightAligned = true,
      .rightToLeft = true, .autoSize = true},
     {.kind = ControlKind::Label, .name = "Label2",

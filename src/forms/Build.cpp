@@ -21,6 +21,8 @@ toolkit::FormArgs ToFormArgs(const FormDesign& d) {
   a.style |= WS_CLIPCHILDREN;
   a.clientWidth = Px(d.clientWidthTwips);
   a.clientHeight = Px(d.clientHeightTwips);
+  a.clientWidthTwips = d.clientWidthTwips;
+  a.clientHeightTwips = d.clientHeightTwips;
   a.minOuterWidth = d.outerWidth;
   a.minOuterHeight = d.outerHeight;
   a.start = d.start;
@@ -30,12 +32,12 @@ toolkit::FormArgs ToFormArgs(const FormDesign& d) {
   return a;
 }
 
-toolkit::ControlArgs ToControlArgs(const ControlDesign& d) {
+toolkit::ControlArgs ToControlArgs(const ControlDesign& d, int dpi) {
   toolkit::ControlArgs a;
-  a.left = Px(d.twips.left);
-  a.top = Px(d.twips.top);
-  a.width = Px(d.twips.width);
-  a.height = Px(d.twips.height);
+  a.left = toolkit::TwipsToPixels(d.twips.left, dpi);
+  a.top = toolkit::TwipsToPixels(d.twips.top, dpi);
+  a.width = toolkit::TwipsToPixels(d.twips.width, dpi);
+  a.height = toolkit::TwipsToPixels(d.twips.height, dpi);
   a.text = d.caption;
   a.font = d.font ? &*d.font : nullptr;
   a.tabStop = d.tabIndex >= 0 && d.kind != ControlKind::Label && d.kind != ControlKind::Picture;
@@ -78,7 +80,7 @@ toolkit::Control* Find(std::span<const Binding> bindings, std::string_view name)
 }
 
 bool CreateControl(toolkit::Form& form, toolkit::Control* target, const ControlDesign& d) {
-  const toolkit::ControlArgs args = ToControlArgs(d);
+  const toolkit::ControlArgs args = ToControlArgs(d, form.Dpi());
   switch (d.kind) {
     case ControlKind::TextBox:
       if (auto* c = dynamic_cast<toolkit::TextBox*>(target)) return c->Create(form, args);
@@ -95,7 +97,11 @@ bool CreateControl(toolkit::Form& form, toolkit::Control* target, const ControlD
       }
       return false;
     case ControlKind::CheckBox:
-      if (auto* c = dynamic_cast<toolkit::CheckBox*>(target)) return c->Create(form, args);
+      if (auto* c = dynamic_cast<toolkit::CheckBox*>(target)) {
+        if (!c->Create(form, args)) return false;
+        FitCheckBoxToCaption(*c, args.height);
+        return true;
+      }
       return false;
     case ControlKind::Label:
       if (auto* c = dynamic_cast<toolkit::Label*>(target))
@@ -133,10 +139,9 @@ bool BuildForm(toolkit::Form& form, const FormDesign& design, HWND owner,
     toolkit::Control* target = Find(bindings, d->name);
     if (!target || !CreateControl(form, target, *d)) return false;
   }
-  for (const LineDesign& l : design.lines) {
-    form.AddLine({.from = {Px(l.x1), Px(l.y1)}, .to = {Px(l.x2), Px(l.y2)}, .color = l.color,
-                  .width = l.width});
-  }
+  AddDesignLines(form, design, form.Dpi());
+  form.onDesignDpi = [&form, &design, bound = std::vector<Binding>(bindings.begin(), bindings.end())](
+                         int dpi) { ApplyDesignAtDpi(form, design, bound, dpi); };
   return true;
 }
 

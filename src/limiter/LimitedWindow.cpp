@@ -4,7 +4,20 @@
 #include <limits>
 #include <vector>
 
+#include "toolkit/DpiScale.h"
+
 namespace kelvara {
+
+namespace {
+// The window's DPI where Windows can tell it (Windows 10 1607 on), else the designs' 96.
+int WindowDpi(HWND hWnd) {
+  using Fn = UINT(WINAPI*)(HWND);
+  static const Fn getDpiForWindow = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  const UINT dpi = getDpiForWindow ? getDpiForWindow(hWnd) : 0;
+  return dpi ? static_cast<int>(dpi) : kelvara::toolkit::kDesignDpi;
+}
+}  // namespace
 
 namespace {
 
@@ -99,10 +112,16 @@ LRESULT CALLBACK LimitedWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM l
       const LimitSlot& slot = Slots()[static_cast<size_t>(index)];
       MINMAXINFO info;
       std::memcpy(&info, reinterpret_cast<const void*>(lParam), sizeof info);
-      if (slot.MinWidth > 0) info.ptMinTrackSize.x = slot.MinWidth;
-      if (slot.MinHeight > 0) info.ptMinTrackSize.y = slot.MinHeight;
-      if (slot.MaxWidth > 0) info.ptMaxTrackSize.x = slot.MaxWidth;
-      if (slot.MaxHeight > 0) info.ptMaxTrackSize.y = slot.MaxHeight;
+      // The limits are pixels of a 96 dpi screen: at another scale the window's design grows
+      // with its DPI, and so do they.
+      const int dpi = WindowDpi(hWnd);
+      const auto scaled = [dpi](int16_t limit) {
+        return static_cast<LONG>(kelvara::toolkit::ScaleByDpi(limit, dpi));
+      };
+      if (slot.MinWidth > 0) info.ptMinTrackSize.x = scaled(slot.MinWidth);
+      if (slot.MinHeight > 0) info.ptMinTrackSize.y = scaled(slot.MinHeight);
+      if (slot.MaxWidth > 0) info.ptMaxTrackSize.x = scaled(slot.MaxWidth);
+      if (slot.MaxHeight > 0) info.ptMaxTrackSize.y = scaled(slot.MaxHeight);
       std::memcpy(reinterpret_cast<void*>(lParam), &info, sizeof info);
     }
     // The window's own procedure never sees this message.

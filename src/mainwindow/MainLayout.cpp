@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "toolkit/DpiScale.h"
+
 namespace kelvara {
 
 namespace {
@@ -44,45 +46,52 @@ float AsFloat(int16_t value) { return static_cast<float>(value); }
 }  // namespace
 
 void LayOutMainWindow(MainLayoutTarget& t) {
+  // The design's lengths at the window's DPI; at 96 they are the numbers themselves.
+  const int dpi = t.Dpi();
+  const auto S = [dpi](int designPixels) {
+    return kelvara::toolkit::ScaleByDpi(designPixels, dpi);
+  };
+  const auto F = [&S](int designPixels) { return static_cast<float>(S(designPixels)); };
+  const auto I = [&S](int designPixels) { return static_cast<int16_t>(S(designPixels)); };
   // The button row, centred: Command1 to Command4 from left to right, 10 pixels apart and 10
   // above the bottom edge. All four tops use Command1's height.
   int16_t left = Quotient(
       ToInteger(t.ScaleWidth() - (t.Width(C::Command1) + t.Width(C::Command2) +
-                                  t.Width(C::Command3) + t.Width(C::Command4) + 30.0f)),
+                                  t.Width(C::Command3) + t.Width(C::Command4) + F(30))),
       2);
-  t.Move(C::Command1, AsFloat(left), t.ScaleHeight() - t.Height(C::Command1) - 10.0f);
-  left = ToInteger(t.Left(C::Command1) + t.Width(C::Command1) + 10.0f);
-  t.Move(C::Command2, AsFloat(left), t.ScaleHeight() - t.Height(C::Command1) - 10.0f);
-  left = ToInteger(t.Left(C::Command2) + t.Width(C::Command2) + 10.0f);
-  t.Move(C::Command3, AsFloat(left), t.ScaleHeight() - t.Height(C::Command1) - 10.0f);
-  left = ToInteger(t.Left(C::Command3) + t.Width(C::Command3) + 10.0f);
-  t.Move(C::Command4, AsFloat(left), t.ScaleHeight() - t.Height(C::Command1) - 10.0f);
+  t.Move(C::Command1, AsFloat(left), t.ScaleHeight() - t.Height(C::Command1) - F(10));
+  left = ToInteger(t.Left(C::Command1) + t.Width(C::Command1) + F(10));
+  t.Move(C::Command2, AsFloat(left), t.ScaleHeight() - t.Height(C::Command1) - F(10));
+  left = ToInteger(t.Left(C::Command2) + t.Width(C::Command2) + F(10));
+  t.Move(C::Command3, AsFloat(left), t.ScaleHeight() - t.Height(C::Command1) - F(10));
+  left = ToInteger(t.Left(C::Command3) + t.Width(C::Command3) + F(10));
+  t.Move(C::Command4, AsFloat(left), t.ScaleHeight() - t.Height(C::Command1) - F(10));
 
   // The word box under its caption, the list's caption under the word box, the list under that.
-  t.Move(C::txtWord, 15.0f, t.Top(C::lblWord) + t.Height(C::lblWord) + 5.0f);
-  t.SetTop(C::lblWords, t.Top(C::txtWord) + t.Height(C::txtWord) + 15.0f);
-  t.Move(C::lstWords, 15.0f, t.Top(C::lblWords) + t.Height(C::lblWords) + 5.0f);
+  t.Move(C::txtWord, F(15), t.Top(C::lblWord) + t.Height(C::lblWord) + F(5));
+  t.SetTop(C::lblWords, t.Top(C::txtWord) + t.Height(C::txtWord) + F(15));
+  t.Move(C::lstWords, F(15), t.Top(C::lblWords) + t.Height(C::lblWords) + F(5));
 
-  t.SetWidth(C::txtWord, t.ScaleWidth() - 30.0f);
-  t.SetWidth(C::lstWords, t.ScaleWidth() - 30.0f);
-  t.SetWidth(C::txtExp, t.ScaleWidth() - 30.0f);
-  t.SetLeft(C::lblWord, t.ScaleWidth() - t.Width(C::lblWord) - 15.0f);
-  t.SetLeft(C::lblWords, t.ScaleWidth() - t.Width(C::lblWords) - 15.0f);
+  t.SetWidth(C::txtWord, t.ScaleWidth() - F(30));
+  t.SetWidth(C::lstWords, t.ScaleWidth() - F(30));
+  t.SetWidth(C::txtExp, t.ScaleWidth() - F(30));
+  t.SetLeft(C::lblWord, t.ScaleWidth() - t.Width(C::lblWord) - F(15));
+  t.SetLeft(C::lblWords, t.ScaleWidth() - t.Width(C::lblWords) - F(15));
 
   // The height left over is halved between the list and the meaning box; the list keeps whole
   // 13-pixel lines above its 4-pixel border allowance and the meaning box takes the rest.
   const int16_t freeHeight = ToInteger(
-      t.ScaleHeight() - (t.Height(C::lblExp) + t.Top(C::lstWords) + 40.0f + t.Height(C::Command1)));
+      t.ScaleHeight() - (t.Height(C::lblExp) + t.Top(C::lstWords) + F(40) + t.Height(C::Command1)));
   const int16_t halfHeight = Quotient(freeHeight, 2);
-  const int16_t lineRemainder = Remainder(Difference(halfHeight, 4), 13);
+  const int16_t lineRemainder = Remainder(Difference(halfHeight, I(4)), I(13));
   const int16_t listHeight = Difference(halfHeight, lineRemainder);
-  t.SetHeight(C::lstWords, listHeight > 17 ? AsFloat(listHeight) : 17.0f);
+  t.SetHeight(C::lstWords, listHeight > I(17) ? AsFloat(listHeight) : F(17));
 
   // Placed from the list's height as the list reports it, not as it was asked to be.
-  t.Move(C::lblExp, t.ScaleWidth() - t.Width(C::lblExp) - 15.0f,
-         t.Top(C::lstWords) + t.Height(C::lstWords) + 10.0f);
-  const int16_t meaningBase = freeHeight > 17 ? halfHeight : int16_t{17};
-  t.Move(C::txtExp, 15.0f, t.Top(C::lblExp) + t.Height(C::lblExp) + 5.0f, t.ScaleWidth() - 30.0f,
+  t.Move(C::lblExp, t.ScaleWidth() - t.Width(C::lblExp) - F(15),
+         t.Top(C::lstWords) + t.Height(C::lstWords) + F(10));
+  const int16_t meaningBase = freeHeight > I(17) ? halfHeight : I(17);
+  t.Move(C::txtExp, F(15), t.Top(C::lblExp) + t.Height(C::lblExp) + F(5), t.ScaleWidth() - F(30),
          AsFloat(Sum(meaningBase, lineRemainder)));
 }
 

@@ -33,9 +33,13 @@ struct MainLayoutTarget {
   virtual void SetTop(MainControl, float) = 0;
   virtual void SetWidth(MainControl, float) = 0;
   virtual void SetHeight(MainControl, float) = 0;
+  // The window's dots per inch: every fixed length of the layout is given at 96 and scaled.
+  virtual int Dpi() { return 96; }
 };
 
-// Lays the controls out for the target's current client size.
+// Lays the controls out for the target's current client size. At a DPI other than 96 each of
+// the layout's fixed lengths (margins, gaps, line height, border allowance, smallest heights) is
+// that many pixels scaled by DPI/96 and rounded to the nearest (toolkit/DpiScale.h).
 void LayOutMainWindow(MainLayoutTarget& target);
 
 }  // namespace kelvara

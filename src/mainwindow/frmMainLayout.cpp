@@ -27,6 +27,7 @@ class ControlsTarget final : public MainLayoutTarget {
   void SetTop(MainControl c, float v) override { moved_ |= Of(c).SetTop(Px(v)); }
   void SetWidth(MainControl c, float v) override { moved_ |= Of(c).SetWidth(Px(v)); }
   void SetHeight(MainControl c, float v) override { moved_ |= Of(c).SetHeight(Px(v)); }
+  int Dpi() override { return f_.Dpi(); }
 
   bool Moved() const { return moved_; }
 

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
+#include "toolkit/Form.h"
 
 namespace kelvara {
 
@@ -18,10 +20,12 @@ void SetWindowIcons(HWND WindowHandle, std::wstring_view IconName, bool ToTopOwn
   }
   const std::wstring name(IconName);
   HINSTANCE instance = toolkit::Application::Instance();
+  // Sizes for the window's own DPI, so that a scaled title bar and taskbar get a sharp image.
+  const int dpi = toolkit::DpiOfWindow(WindowHandle);
   auto load = [&](int cx, int cy) {
     return reinterpret_cast<LPARAM>(LoadImageW(instance, name.c_str(), IMAGE_ICON,
-                                               GetSystemMetrics(cx), GetSystemMetrics(cy),
-                                               LR_SHARED));
+                                               toolkit::SystemMetricForDpi(cx, dpi),
+                                               toolkit::SystemMetricForDpi(cy, dpi), LR_SHARED));
   };
 
   const LPARAM big = load(SM_CXICON, SM_CYICON);
@@ -31,6 +35,11 @@ void SetWindowIcons(HWND WindowHandle, std::wstring_view IconName, bool ToTopOwn
   const LPARAM smallIcon = load(SM_CXSMICON, SM_CYSMICON);
   if (ToTopOwner) SendMessageW(topOwner, WM_SETICON, ICON_SMALL, smallIcon);
   SendMessageW(WindowHandle, WM_SETICON, ICON_SMALL, smallIcon);
+
+  // Chosen again when the window moves to a screen of another scale.
+  if (auto* form = toolkit::Form::FromHwnd(WindowHandle); form && !form->onDpiChanged) {
+    form->onDpiChanged = [WindowHandle, name](int) { SetWindowIcons(WindowHandle, name, false); };
+  }
 }
 
 }  // namespace kelvara

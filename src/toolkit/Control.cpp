@@ -57,11 +57,19 @@ bool Control::CreateChild(Form& parent, const wchar_t* className, DWORD style,
   parent_ = &parent;
   id_ = id;
   textColor_ = args.textColor;
+  font_ = args.font;
   SendMessageW(hwnd, WM_SETFONT,
                reinterpret_cast<WPARAM>(args.font ? parent.FontFor(*args.font) : parent.DefaultFont()),
                FALSE);
   parent.RegisterControl(*this);
   return true;
+}
+
+void Control::RefreshFont() {
+  if (!hwnd_ || !parent_) return;
+  SendMessageW(hwnd_, WM_SETFONT,
+               reinterpret_cast<WPARAM>(font_ ? parent_->FontFor(*font_) : parent_->DefaultFont()),
+               TRUE);
 }
 
 void Control::Detach() {
@@ -278,6 +286,16 @@ bool ListBox::Create(Form& parent, const ControlArgs& args) {
   const DWORD style = LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_NODATA | LBS_NOINTEGRALHEIGHT |
                       LBS_DISABLENOSCROLL | WS_VSCROLL;
   if (!CreateChild(parent, L"LISTBOX", style, a)) return false;
+  FitItemHeightToFont();
+  return true;
+}
+
+void ListBox::RefreshFont() {
+  Control::RefreshFont();
+  FitItemHeightToFont();
+}
+
+void ListBox::FitItemHeightToFont() {
   // The entry height follows the list's font, which was set after the list measured itself.
   TEXTMETRICW tm{};
   {
@@ -286,7 +304,6 @@ bool ListBox::Create(Form& parent, const ControlArgs& args) {
     GetTextMetricsW(dc.dc(), &tm);
   }
   if (tm.tmHeight > 0) SendMessageW(hWnd(), LB_SETITEMHEIGHT, 0, tm.tmHeight);
-  return true;
 }
 
 bool ListBox::SetCount(size_t count) {

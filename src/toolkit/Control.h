@@ -63,6 +63,9 @@ class Control {
   // The window text (a caption, or a text box's contents).
   std::wstring Text() const;
 
+  // Takes the font again from the form, made at the form's present DPI.
+  virtual void RefreshFont();
+
   static Control* FromHwnd(HWND hwnd);
 
  protected:
@@ -82,6 +85,7 @@ class Control {
   std::optional<COLORREF> textColor_;
 
  private:
+  const FontDesc* font_ = nullptr;  // the design's font; null: the form's own
   friend class Form;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void Unhook(HWND hwnd);
@@ -143,6 +147,7 @@ class ListBox : public Control {
   void SetListIndex(int index);
   int ItemHeight() const;
   int TopIndex() const;
+  void RefreshFont() override;
 
   std::function<std::wstring(size_t index)> itemText;
   std::function<void()> onClick;  // the selection changed by the user
@@ -150,6 +155,9 @@ class ListBox : public Control {
  protected:
   void OnCommand(WORD notifyCode) override;
   bool OnDrawItem(const DRAWITEMSTRUCT& item) override;
+
+ private:
+  void FitItemHeightToFont();
 };
 
 class Button : public Control {

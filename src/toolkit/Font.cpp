@@ -5,13 +5,13 @@
 
 namespace kelvara::toolkit {
 
-int FontPixelHeight(float points) {
-  return static_cast<int>(std::lround(points * kDesignDpi / 72.0f));
+int FontPixelHeight(float points, int dpi) {
+  return static_cast<int>(std::lround(points * static_cast<float>(dpi) / 72.0f));
 }
 
-LOGFONTW ToLogFont(const FontDesc& desc) {
+LOGFONTW ToLogFont(const FontDesc& desc, int dpi) {
   LOGFONTW lf{};
-  lf.lfHeight = -FontPixelHeight(desc.points);  // negative: character height, not cell height
+  lf.lfHeight = -FontPixelHeight(desc.points, dpi);  // negative: character height, not cell height
   lf.lfWeight = desc.weight;
   lf.lfCharSet = desc.charset;
   lf.lfOutPrecision = OUT_DEFAULT_PRECIS;

@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "DpiScale.h"
+
 namespace kelvara::toolkit {
 
 struct FontDesc {
@@ -16,14 +18,11 @@ struct FontDesc {
   friend bool operator==(const FontDesc&, const FontDesc&) = default;
 };
 
-// The designs are measured at 96 dots per inch; fonts are made at the same scale so that text
-// and controls keep their proportions.
-constexpr int kDesignDpi = 96;
+// Character height of a font in pixels at a DPI (8.25 pt -> 11 px at the designs' 96 dpi): text
+// grows with the controls, so both keep their proportions at every display scale.
+int FontPixelHeight(float points, int dpi = kDesignDpi);
 
-// Character height of a font in pixels at the design scale (8.25 pt -> 11 px).
-int FontPixelHeight(float points);
-
-// The LOGFONTW that CreateFontIndirectW is given for a desc.
-LOGFONTW ToLogFont(const FontDesc& desc);
+// The LOGFONTW that CreateFontIndirectW is given for a desc drawn at `dpi`.
+LOGFONTW ToLogFont(const FontDesc& desc, int dpi = kDesignDpi);
 
 }  // namespace kelvara::toolkit

@@ -5,6 +5,7 @@
 
 #include "Application.h"
 #include "Control.h"
+#include "Dpi.h"
 #include "Menu.h"
 #include "Timer.h"
 #include "shared/Constants.h"
@@ -15,6 +16,7 @@ namespace kelvara::toolkit {
 struct Form::CachedFont {
   std::wstring face;  // owns the text the description's view points at
   FontDesc desc;
+  int dpi = kDesignDpi;
   UniqueHfont font;
 };
 
@@ -125,12 +127,13 @@ void Form::DestroyQuietly() {
 
 HFONT Form::FontFor(const FontDesc& desc) {
   for (const auto& f : fonts_)
-    if (f->desc == desc) return f->font.get();
+    if (f->desc == desc && f->dpi == dpi_) return f->font.get();
   auto cached = std::make_unique<CachedFont>();
   cached->face = std::wstring(desc.face);
   cached->desc = desc;
   cached->desc.face = cached->face;
-  const LOGFONTW lf = ToLogFont(cached->desc);
+  cached->dpi = dpi_;
+  const LOGFONTW lf = ToLogFont(cached->desc, dpi_);
   cached->font.reset(CreateFontIndirectW(&lf));
   HFONT font = cached->font.get();
   fonts_.push_back(std::move(cached));
@@ -145,25 +148,56 @@ bool Form::CreateFormWindow(const FormArgs& args, HWND owner) {
   FontFor(font_);  // keeps a copy of the face text; font_ then views the cached copy
   font_ = fonts_.back()->desc;
 
-  RECT r{0, 0, args.clientWidth, args.clientHeight};
-  AdjustWindowRectEx(&r, args.style, FALSE, args.exStyle);
-  const int width = std::max<int>(r.right - r.left, args.minOuterWidth);
-  const int height = std::max<int>(r.bottom - r.top, args.minOuterHeight);
+  // The outer size and place at a DPI: the client area converted (from twips where the design
+  // gives them), the frame of that DPI around it, never below the scaled minimum.
+  const auto place = [&](int dpi) {
+    const int cw = args.clientWidthTwips ? TwipsToPixels(args.clientWidthTwips, dpi)
+                                         : ScaleByDpi(args.clientWidth, dpi);
+    const int ch = args.clientHeightTwips ? TwipsToPixels(args.clientHeightTwips, dpi)
+                                          : ScaleByDpi(args.clientHeight, dpi);
+    RECT r{0, 0, cw, ch};
+    AdjustWindowRectForDpi(r, args.style, args.exStyle, dpi);
+    RECT p{args.left, args.top, std::max<int>(r.right - r.left, ScaleByDpi(args.minOuterWidth, dpi)),
+           std::max<int>(r.bottom - r.top, ScaleByDpi(args.minOuterHeight, dpi))};
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (args.start == StartPosition::CenterOwner && owner && !IsIconic(owner)) {
+      GetWindowRect(owner, &area);
+    }
+    if (args.start != StartPosition::Manual) {
+      p.left = area.left + (area.right - area.left - p.right) / 2;
+      p.top = area.top + (area.bottom - area.top - p.bottom) / 2;
+    }
+    return p;  // left, top, width, height
+  };
 
-  int x = args.left, y = args.top;
-  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (args.start == StartPosition::CenterOwner && owner && !IsIconic(owner)) {
-    GetWindowRect(owner, &area);
-  }
-  if (args.start != StartPosition::Manual) {
-    x = area.left + (area.right - area.left - width) / 2;
-    y = area.top + (area.bottom - area.top - height) / 2;
-  }
-
+  dpi_ = kDesignDpi;
+  const RECT first = place(dpi_);
   HWND hwnd = CreateWindowExW(args.exStyle, kFormClassName, std::wstring(args.caption).c_str(),
-                              args.style & ~WS_VISIBLE, x, y, width, height, owner, nullptr,
-                              Application::Instance(), this);
-  return hwnd && hwnd_ == hwnd;
+                              args.style & ~WS_VISIBLE, first.left, first.top, first.right,
+                              first.bottom, owner, nullptr, Application::Instance(), this);
+  if (!hwnd || hwnd_ != hwnd) return false;
+  // Only a made window knows its monitor, and with it its DPI; it is still hidden.
+  dpi_ = DpiOfWindow(hwnd);
+  if (dpi_ != kDesignDpi) {
+    const RECT p = place(dpi_);
+    SetWindowPos(hwnd, nullptr, p.left, p.top, p.right, p.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return true;
+}
+
+void Form::ApplyDpi(int dpi, const RECT* suggested) {
+  if (!hwnd_ || dpi <= 0) return;
+  dpi_ = dpi;
+  for (Control* c : controls_) c->RefreshFont();
+  if (onDesignDpi) onDesignDpi(dpi);
+  if (suggested) {
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RaiseResize();  // also when the suggested size is the size the window has
+  if (onDpiChanged) onDpiChanged(dpi);
+  InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 bool Form::Create(HWND owner) {
@@ -326,14 +360,15 @@ int Form::ClientHeight() const {
   return r.bottom;
 }
 
+// Twips at the window's DPI: 15 to the pixel at 96.
 float Form::ScaleWidth() const {
   const float px = static_cast<float>(ClientWidth());
-  return scale_ == ScaleUnit::Twips ? px * 15.0f : px;
+  return scale_ == ScaleUnit::Twips ? px * 1440.0f / static_cast<float>(dpi_) : px;
 }
 
 float Form::ScaleHeight() const {
   const float px = static_cast<float>(ClientHeight());
-  return scale_ == ScaleUnit::Twips ? px * 15.0f : px;
+  return scale_ == ScaleUnit::Twips ? px * 1440.0f / static_cast<float>(dpi_) : px;
 }
 
 void Form::SetFocus() {
@@ -455,6 +490,9 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_SIZE:
       RaiseResize();
+      return 0;
+    case WM_DPICHANGED:
+      ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_TIMER:
       for (Timer* t : timers_) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -28,8 +29,12 @@ struct FormArgs {
   std::wstring_view caption;
   DWORD style = WS_OVERLAPPEDWINDOW;
   DWORD exStyle = 0;
-  int clientWidth = 0, clientHeight = 0;  // pixels
-  // The smallest outer size; the window is never made smaller than its client area needs.
+  int clientWidth = 0, clientHeight = 0;  // pixels at 96 dpi
+  // The client size as designed, in twips; when given, converted at the window's actual DPI
+  // rather than scaled from the pixels above.
+  int clientWidthTwips = 0, clientHeightTwips = 0;
+  // The smallest outer size at 96 dpi (scaled with the window's DPI); the window is never made
+  // smaller than its client area needs.
   int minOuterWidth = 0, minOuterHeight = 0;
   int left = 0, top = 0;  // for StartPosition::Manual
   StartPosition start = StartPosition::CenterScreen;
@@ -92,11 +97,24 @@ class Form {
   // Shows a menu at the mouse position; returns after the chosen entry's click handler ran.
   void PopupMenu(const Menu& menu);
 
-  // The form's controls use these; fonts live as long as the form object.
+  // The DPI the window is drawn at: its monitor's when it was made, then whatever
+  // WM_DPICHANGED says. Everything measured in the designs' 96 dpi pixels is scaled by it.
+  int Dpi() const { return dpi_; }
+  // Re-lays the window out at a new DPI, as WM_DPICHANGED asks: fonts, the designed places of
+  // the controls (onDesignDpi), then the suggested window rectangle, which runs the resize
+  // handler. Tests send the message; Windows sends it when the window changes monitor or scale.
+  void ApplyDpi(int dpi, const RECT* suggested);
+  // Puts the controls where the design has them at a DPI; set by whoever built the form.
+  std::function<void(int dpi)> onDesignDpi;
+  // Called after every change of DPI, for what the form's owner chose by size (its icons).
+  std::function<void(int dpi)> onDpiChanged;
+
+  // The form's controls use these; fonts (made at the form's DPI) live as long as the form.
   HFONT FontFor(const FontDesc& desc);
   HFONT DefaultFont() { return FontFor(font_); }
   int NextControlId() { return nextControlId_++; }
   void AddLine(const LineShape& line) { lines_.push_back(line); }
+  void ClearLines() { lines_.clear(); }
   const std::vector<LineShape>& Lines() const { return lines_; }
   // Enter presses the default button unless another button has the focus; Esc presses the
   // cancel button wherever the focus is.
@@ -152,6 +170,7 @@ class Form {
   void EnableOtherForms();
 
   HWND hwnd_ = nullptr;
+  int dpi_ = kDesignDpi;
   ScaleUnit scale_ = ScaleUnit::Pixels;
   FontDesc font_;
   bool keyPreview_ = false;

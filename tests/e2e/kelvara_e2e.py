@@ -321,8 +321,9 @@ class Program:
     def __init__(self, desktop, exe, args=(), cwd=None, title=None):
         self.desktop = desktop
         self.title = title
-        log = os.path.join(desktop.artifacts, "%s-%s.log" % (desktop.case,
-                                                               os.path.basename(exe)))
+        # The name of a program given by its Windows path too.
+        name = exe.replace("\\", "/").rsplit("/", 1)[-1]
+        log = os.path.join(desktop.artifacts, "%s-%s.log" % (desktop.case, name))
         self.log = open(log, "wb")
         self.process = subprocess.Popen(["wine", exe] + list(args), cwd=cwd,
                                         stdout=self.log, stderr=subprocess.STDOUT)
@@ -656,9 +657,16 @@ def trunc_div(a, b):
     return q if (a >= 0) == (b > 0) else -q
 
 
-def layout_mismatches(c, s):
+def scaled(pixels, dpi):
+    """Design pixels at a DPI, to the nearest pixel (halves up), as the program scales them."""
+    return (pixels * dpi + 48) // 96
+
+
+def layout_mismatches(c, s, dpi=96):
     """Where the controls stand apart from where the layout should have put them, given the
-    client size and the sizes the controls report (their own, or their captions')."""
+    client size and the sizes the controls report (their own, or their captions'); at another
+    DPI every fixed length of the layout is scaled by DPI/96."""
+    S = lambda px: scaled(px, dpi)  # noqa: E731
     sw, sh = s["client"]["width"], s["client"]["height"]
     r = {name: c[name]["rect"] for name in list(BUTTONS) + list(LABELS) +
          ["txtWord", "lstWords", "txtExp"]}
@@ -667,24 +675,24 @@ def layout_mismatches(c, s):
     W = lambda n: r[n]["width"]
     H = lambda n: r[n]["height"]
     want = {}
-    row_top = sh - H("Command1") - 10
+    row_top = sh - H("Command1") - S(10)
     left = trunc_div(round_half_even(sw - (W("Command1") + W("Command2") + W("Command3") +
-                                           W("Command4") + 30)), 2)
+                                           W("Command4") + S(30))), 2)
     want["Command1"] = {"left": left, "top": row_top}
-    want["Command2"] = {"left": round_half_even(L("Command1") + W("Command1") + 10), "top": row_top}
-    want["Command3"] = {"left": round_half_even(L("Command2") + W("Command2") + 10), "top": row_top}
-    want["Command4"] = {"left": round_half_even(L("Command3") + W("Command3") + 10), "top": row_top}
-    want["txtWord"] = {"left": 15, "top": T("lblWord") + H("lblWord") + 5, "width": sw - 30}
-    want["lblWords"] = {"top": T("txtWord") + H("txtWord") + 15, "left": sw - W("lblWords") - 15}
-    want["lstWords"] = {"left": 15, "top": T("lblWords") + H("lblWords") + 5, "width": sw - 30}
-    want["lblWord"] = {"left": sw - W("lblWord") - 15}
-    free = round_half_even(sh - (H("lblExp") + T("lstWords") + 40 + H("Command1")))
+    want["Command2"] = {"left": round_half_even(L("Command1") + W("Command1") + S(10)), "top": row_top}
+    want["Command3"] = {"left": round_half_even(L("Command2") + W("Command2") + S(10)), "top": row_top}
+    want["Command4"] = {"left": round_half_even(L("Command3") + W("Command3") + S(10)), "top": row_top}
+    want["txtWord"] = {"left": S(15), "top": T("lblWord") + H("lblWord") + S(5), "width": sw - S(30)}
+    want["lblWords"] = {"top": T("txtWord") + H("txtWord") + S(15), "left": sw - W("lblWords") - S(15)}
+    want["lstWords"] = {"left": S(15), "top": T("lblWords") + H("lblWords") + S(5), "width": sw - S(30)}
+    want["lblWord"] = {"left": sw - W("lblWord") - S(15)}
+    free = round_half_even(sh - (H("lblExp") + T("lstWords") + S(40) + H("Command1")))
     half = trunc_div(free, 2)
-    remainder = (half - 4) - 13 * trunc_div(half - 4, 13)
-    want["lstWords"]["height"] = half - remainder if half - remainder > 17 else 17
-    want["lblExp"] = {"left": sw - W("lblExp") - 15, "top": T("lstWords") + H("lstWords") + 10}
-    want["txtExp"] = {"left": 15, "top": T("lblExp") + H("lblExp") + 5, "width": sw - 30,
-                      "height": (half if free > 17 else 17) + remainder}
+    remainder = (half - S(4)) - S(13) * trunc_div(half - S(4), S(13))
+    want["lstWords"]["height"] = half - remainder if half - remainder > S(17) else S(17)
+    want["lblExp"] = {"left": sw - W("lblExp") - S(15), "top": T("lstWords") + H("lstWords") + S(10)}
+    want["txtExp"] = {"left": S(15), "top": T("lblExp") + H("lblExp") + S(5), "width": sw - S(30),
+                      "height": (half if free > S(17) else S(17)) + remainder}
     wrong = []
     for name, fields in want.items():
         for field, value in fields.items():

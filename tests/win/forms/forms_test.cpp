@@ -2,6 +2,8 @@
 // order, the tray menu and the timer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -299,7 +301,18 @@ TEST_F(FormsTest, OptionsDialogAsDesigned) {
   EXPECT_EQ(chk.left, 16);
   EXPECT_EQ(chk.top, 16);
   EXPECT_EQ(chk.right, 289);
-  EXPECT_EQ(chk.bottom, 29);
+  // Mended: as designed (13 pixels) the box is a Latin line high and cuts off the descenders of
+  // its Persian caption; it grows downwards to the font's whole cell and room for the focus.
+  {
+    HDC dc = GetDC(s.chkStartUp.hWnd());
+    HGDIOBJ old = SelectObject(
+        dc, reinterpret_cast<HFONT>(SendMessageW(s.chkStartUp.hWnd(), WM_GETFONT, 0, 0)));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(s.chkStartUp.hWnd(), dc);
+    EXPECT_EQ(chk.bottom, 16 + std::max<int>(13, tm.tmHeight + 2));
+  }
   EXPECT_EQ(ok.left, 16);
   EXPECT_EQ(ok.top, 88);
   EXPECT_EQ(ok.right, 97);

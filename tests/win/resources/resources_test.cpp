@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "kelvara/Version.h"
+
 namespace {
 
 #pragma pack(push, 2)
@@ -216,6 +218,26 @@ TEST(VersionResource, CarriesTheNumbersAndTexts) {
   EXPECT_NE(version.String(L"LegalCopyright"), L"<none>");
 }
 
+// The project's one version number reaches the resource, the manifest and the About title alike.
+TEST(VersionResource, FollowsTheProjectVersion) {
+  VersionInfo version;
+  ASSERT_TRUE(version.ok());
+  UINT length = 0;
+  const auto* fixed = version.Block<VS_FIXEDFILEINFO>(L"\\", &length);
+  ASSERT_NE(fixed, nullptr);
+  const WORD numbers[] = {KELVARA_VERSION_NUMBERS};
+  EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(numbers[0] << 16 | numbers[1]));
+  EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(numbers[2] << 16 | numbers[3]));
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+  EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+  EXPECT_EQ(version.String(L"FileVersion"), std::wstring(L"" KELVARA_VERSION_TEXT));
+  EXPECT_EQ(version.String(L"FileDescription"), KELVARA_TITLE_WITH_VERSION_W);
+
+  const std::string manifest(ResourceBytes(MAKEINTRESOURCEW(1), RT_MANIFEST));
+  EXPECT_NE(manifest.find("name=\"Kelvara.Dictionary\" version=\"" KELVARA_VERSION_QUAD "\""),
+            std::string::npos);
+}
+
 TEST(Manifest, AsksForVersionSixOfTheCommonControlsForThisArchitecture) {
   std::string_view manifest = ResourceBytes(MAKEINTRESOURCEW(1), RT_MANIFEST);
   ASSERT_FALSE(manifest.empty());
@@ -231,6 +253,21 @@ TEST(Manifest, AsksForVersionSixOfTheCommonControlsForThisArchitecture) {
 #endif
   EXPECT_NE(text.find(arch), std::string::npos);
   EXPECT_EQ(text.find("processorArchitecture=\"X86\""), std::string::npos);
+}
+
+TEST(Manifest, DeclaresPerMonitorV2AwarenessWithASystemAwareFallback) {
+  const std::string text(ResourceBytes(MAKEINTRESOURCEW(1), RT_MANIFEST));
+  EXPECT_NE(text.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                      "true</dpiAware>"),
+            std::string::npos);
+  EXPECT_NE(text.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                      "PerMonitorV2, system</dpiAwareness>"),
+            std::string::npos);
+  // What the platform made of it: the program runs DPI aware.
+  using Fn = DPI_AWARENESS_CONTEXT(WINAPI*)();
+  const auto get = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetThreadDpiAwarenessContext")));
+  if (get) EXPECT_NE(GetAwarenessFromDpiAwarenessContext(get()), DPI_AWARENESS_UNAWARE);
 }
 
 TEST(Manifest, ThePlatformBindsThisProgramToTheSideBySideCommonControls) {
