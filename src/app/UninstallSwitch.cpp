@@ -53,9 +53,8 @@ std::optional<int> RunInstallerSwitch(std::wstring_view commandLine,
   // The machine's entry when the installer runs it with its own rights, the user's when it
   // runs it as the user who uninstalls. Nothing is reported: the uninstall goes on either way.
   const bool machine = args.size() < 2 || args[1] != L"user";
-  RegLocation where = StartUpEntryLocation();
-  if (!machine) where.Root = HKEY_CURRENT_USER;
-  RemoveStartUpEntryOf(where, appExePath);
+  const StartUpKeys keys = StartUpEntryLocation();
+  RemoveStartUpEntryOf(machine || !keys.PerUser ? keys.MachineWide : *keys.PerUser, appExePath);
   return 0;
 }
 

@@ -11,6 +11,8 @@
 
 #include "toolkit/DpiScale.h"
 
+using namespace kelvara;
+
 namespace {
 
 using C = MainControl;

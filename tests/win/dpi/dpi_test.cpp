@@ -14,8 +14,8 @@
 #include "../toolkit/TestSupport.h"
 #include "LimitedWindow.h"
 #include "forms/Build.h"
-#include "forms/frmAbout.h"
-#include "forms/frmSettings.h"
+#include "dialogs/frmAbout.h"
+#include "dialogs/frmSettings.h"
 #include "frmMain.h"
 #include "toolkit/Dpi.h"
 

@@ -2,8 +2,8 @@
 // program the user is not working in: the calls the main window and a second start make,
 // recorded, since Wine enforces no such lock.
 #include "ServicesFixture.h"
-#include "services/SecondStart.h"
-#include "services/Services.h"
+#include "SecondStart.h"
+#include "Services.h"
 #include "toolkit/Clipboard.h"
 #include "toolkit/WindowRules.h"
 
