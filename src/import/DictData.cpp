@@ -37,7 +37,7 @@ bool ReadWholeFile(const std::filesystem::path& file, std::string& out, std::str
   if (!source.Open(file, error)) return false;
   if (source.size() > limit) {
     error = "it holds " + std::to_string(source.size()) + " bytes, more than the " +
-            std::to_string(limit) + " such a file may hold";
+            std::to_string(limit) + " it may hold";
     return false;
   }
   return source.ReadAt(0, static_cast<std::size_t>(source.size()), out, error);

@@ -346,7 +346,8 @@ bool DictzipReader::Read(std::uint64_t offset, std::uint64_t length, std::string
             std::to_string(size_) + " bytes)";
     return false;
   }
-  out.reserve(static_cast<std::size_t>(length));
+  // A lying table can claim gigabytes; memory grows with what really unpacks.
+  out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(length, 1 << 20)));
   std::uint64_t at = offset;
   const std::uint64_t end = offset + length;
   while (at < end) {

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <utility>
 
-#include "ImportSource.h"
 #include "lookup/Utf8.h"
 
 namespace kelvara::import {
@@ -284,29 +283,31 @@ std::string DecodeEntities(std::string_view text) {
 }
 
 std::string TidyPlainText(std::string_view text) {
-  std::string lines;
-  lines.reserve(text.size());
-  // Blanks at the ends of lines go; line breaks of every kind become LF here, CR LF below.
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  // Blank lines at the end go, and so do blank lines at the start (the first line's own
+  // indentation stays).
+  while (!text.empty() && space(text.back())) text.remove_suffix(1);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') start = i + 1;
+    else if (!blank(text[i])) break;
+  }
+  text.remove_prefix(start);
+  // One pass: any line break becomes CR LF, blanks before it go.
+  std::string out;
+  out.reserve(text.size() + text.size() / 16 + 2);
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\r' || c == '\n') {
-      while (!lines.empty() && (lines.back() == ' ' || lines.back() == '\t')) lines.pop_back();
+      while (!out.empty() && blank(out.back())) out.pop_back();
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines += '\n';
+      out += "\r\n";
     } else {
-      lines += c;
+      out += c;
     }
   }
-  while (!lines.empty() && (lines.back() == ' ' || lines.back() == '\t' || lines.back() == '\n')) {
-    lines.pop_back();
-  }
-  // Leading blank lines go; the first line's own indentation stays.
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i] == '\n') start = i + 1;
-    else if (lines[i] != ' ' && lines[i] != '\t') break;
-  }
-  return ToCrLf(std::string_view(lines).substr(start));
+  return out;
 }
 
 std::string MarkupToPlainText(std::string_view text, Markup markup) {

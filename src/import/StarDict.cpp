@@ -384,14 +384,21 @@ bool ReadStarDict(const std::filesystem::path& ifoFile, Source& out, std::string
     error = names.ifo + ": its definitions " + names.dict + " (or .dict.dz) are missing";
     return false;
   }
+  // What the .ifo says of the index bounds what is read of it: a lying or damaged index is
+  // refused before it can fill memory.
+  Ifo ifo;
+  if (!ParseIfo(names.ifo, ifoText, ifo, error)) return false;
+  const std::uint64_t idxLimit = std::min(ifo.idxfilesize, kMaxIndexSize);
   std::string idx;
-  if (!ReadWholeFile(*idxFile, idx, why, kMaxIndexSize)) {
-    error = names.idx + ": " + why;
+  // (gzip may add a little to a tiny index)
+  if (!ReadWholeFile(*idxFile, idx, why, idxLimit + 65536)) {
+    error = names.idx + ": " + why + " (" + names.ifo + " says idxfilesize=" +
+            std::to_string(ifo.idxfilesize) + ")";
     return false;
   }
   if (LooksGzipped(idx)) {
     std::string unpacked;
-    if (!GunzipWhole(idx, unpacked, why, kMaxIndexSize)) {
+    if (!GunzipWhole(idx, unpacked, why, idxLimit + 1)) {
       error = names.idx + ": " + why;
       return false;
     }

@@ -183,6 +183,14 @@ TEST_F(StarDictFiles, FindsItsFilesBesideTheIfoAndNamesWhatIsMissing) {
   EXPECT_EQ(source.entries[1].headword, "kitty");
   EXPECT_EQ(progress.back(), 2u);
 
+  // An index far larger than the .ifo says is refused before it is read.
+  samples::WriteFile(dir_ / "big.ifo", s.Ifo("m"));
+  samples::WriteFile(dir_ / "big.idx", std::string(200000, 'x'));
+  samples::WriteFile(dir_ / "big.dict", s.dict);
+  ASSERT_FALSE(ReadStarDict(dir_ / "big.ifo", source, error));
+  EXPECT_NE(error.find("big.idx: it holds 200000 bytes"), std::string::npos) << error;
+  EXPECT_NE(error.find("idxfilesize=" + std::to_string(s.idx.size())), std::string::npos) << error;
+
   std::filesystem::remove(dir_ / "pets.dict.dz");
   ASSERT_FALSE(ReadStarDict(dir_ / "pets.ifo", source, error));
   EXPECT_NE(error.find("pets.dict (or .dict.dz) are missing"), std::string::npos) << error;

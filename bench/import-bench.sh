@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Import benchmark: `kelvara-dict import` of dict-freedict-eng-deu (464,228 headwords, dictzip)
+# against a peer doing comparable work on the same files in the same run: `dictzip -d` of the
+# definitions plus a sort of the index's headwords. Each is run ROUNDS times, alternating, and
+# the medians compared: wall and CPU (user + system) seconds, peak memory (resident set), the
+# output file's size. Goals: the import within 3x the peer and within 20 s; its peak memory
+# within twice the output file. Figures, not a pass/fail test.
+# Usage: bench/import-bench.sh [KELVARA_DICT] [ROUNDS] [INDEX]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tool=${1:-build/native/bin/kelvara-dict}
+rounds=${2:-3}
+index=${3:-/usr/share/dictd/freedict-eng-deu.index}
+dict=${index%.index}.dict.dz
+for need in "$tool" "$index" "$dict" /usr/bin/time; do
+  [ -e "$need" ] || { echo "missing: $need (bash scripts/deps.sh; cmake --build build/native)"; exit 1; }
+done
+command -v dictzip >/dev/null || { echo "missing: dictzip (bash scripts/deps.sh)"; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+measure() {  # measure NAME COMMAND...: appends "wall cpu peak_kb" to $work/NAME.runs
+  local name=$1
+  shift
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >"$work/out" 2>&1 || {
+    echo "failed: $*"; cat "$work/out"; exit 1; }
+  read -r wall user sys peak <"$work/time"
+  echo "$wall $(echo "$user + $sys" | bc -l) $peak" >>"$work/$name.runs"
+}
+# The peer: unpack every definition, sort every headword.
+peer() { dictzip -dc "$dict" >"$work/unpacked" && cut -f1 "$index" | LC_ALL=C.UTF-8 sort >"$work/sorted"; }
+export -f peer
+export work dict index
+
+for ((r = 1; r <= rounds; r++)); do
+  rm -f "$work/out.db"
+  measure peer bash -c peer
+  rm -f "$work/unpacked" "$work/sorted"
+  measure import "$tool" import "$work/out.db" "$index"
+done
+size=$(stat -c %s "$work/out.db")
+grep -m1 "Imported" "$work/out" || true
+
+median() {  # median COLUMN FILE
+  cut -d' ' -f"$1" "$2" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'
+}
+iw=$(median 1 "$work/import.runs"); ic=$(median 2 "$work/import.runs"); im=$(median 3 "$work/import.runs")
+pw=$(median 1 "$work/peer.runs"); pc=$(median 2 "$work/peer.runs"); pm=$(median 3 "$work/peer.runs")
+printf 'import %s (%s rounds, medians)\n' "$(basename "$index")" "$rounds"
+printf '  kelvara-dict import: %6.2f s wall  %6.2f s CPU  peak %5d MB\n' "$iw" "$ic" $((im / 1024))
+printf '  peer (dictzip -d + sort): %6.2f s wall  %6.2f s CPU  peak %5d MB\n' "$pw" "$pc" $((pm / 1024))
+printf '  output file: %d MB\n' $((size / 1048576))
+printf '  ratios: wall %.2fx the peer (goal 3x), CPU %.2fx the peer; peak memory %.2fx the output (goal 2x)\n' \
+  "$(echo "$iw / $pw" | bc -l)" "$(echo "$ic / $pc" | bc -l)" "$(echo "$im * 1024 / $size" | bc -l)"
