@@ -107,13 +107,14 @@ std::string DslBodyToText(std::string_view line, std::string_view headword, int*
   std::string out;
   out.reserve(line.size());
   if (indent) *indent = 0;
+  int openReferences = 0;
   for (std::size_t i = 0; i < line.size(); ++i) {
     // Plain runs in one append: most of a body is text.
-    std::size_t end = i;
-    while (end < line.size() && !IsSpecial(line[end])) ++end;
-    if (end != i) {
-      out.append(line.substr(i, end - i));
-      i = end;
+    std::size_t plainEnd = i;
+    while (plainEnd < line.size() && !IsSpecial(line[plainEnd])) ++plainEnd;
+    if (plainEnd != i) {
+      out.append(line.substr(i, plainEnd - i));
+      i = plainEnd;
       if (i >= line.size()) break;
     }
     const char c = line[i];
@@ -124,8 +125,10 @@ std::string DslBodyToText(std::string_view line, std::string_view headword, int*
     } else if (c == '<' && i + 1 < line.size() && line[i + 1] == '<' &&
                line.find(">>", i + 2) != std::string_view::npos) {
       i += 1;  // a reference: its text stays, the marks go
-    } else if (c == '>' && i + 1 < line.size() && line[i + 1] == '>') {
+      ++openReferences;
+    } else if (c == '>' && i + 1 < line.size() && line[i + 1] == '>' && openReferences > 0) {
       i += 1;
+      --openReferences;
     } else if (c == '[') {
       const std::size_t close = FindUnescaped(line, ']', i + 1);
       if (close == std::string_view::npos) {
@@ -145,9 +148,9 @@ std::string DslBodyToText(std::string_view line, std::string_view headword, int*
           std::all_of(name.begin() + 1, name.end(), [](char d) { return d >= '0' && d <= '9'; })) {
         if (indent && Trim(out).empty()) *indent = name.size() == 1 ? 1 : std::min(9, std::stoi(std::string(name.substr(1, 2))));
       } else if (!closing && DropsContents(name)) {
-        const std::string end = "[/" + std::string(name) + "]";
-        const std::size_t stop = line.find(end, close + 1);
-        i = stop == std::string_view::npos ? line.size() : stop + end.size() - 1;
+        const std::string closer = "[/" + std::string(name) + "]";
+        const std::size_t stop = line.find(closer, close + 1);
+        i = stop == std::string_view::npos ? line.size() : stop + closer.size() - 1;
       }
     } else {
       out += c;
