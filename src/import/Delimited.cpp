@@ -32,6 +32,22 @@ bool IsHeaderRow(const std::vector<std::string>& cells) {
   return in(kHeadword, first) && in(kMeaning, second);
 }
 
+// In tab-separated text a quote is taken as opening a quoted field only when the field closes
+// on the same line, right before a tab or the line's end (as spreadsheets write it); otherwise
+// it is an ordinary character, so that a stray quote in a meaning cannot swallow the lines
+// after it.
+bool ClosesOnThisLine(std::string_view line, std::size_t open, char sep) {
+  for (std::size_t i = open + 1; i < line.size(); ++i) {
+    if (line[i] != '"') continue;
+    if (i + 1 < line.size() && line[i + 1] == '"') {
+      ++i;
+      continue;
+    }
+    return i + 1 == line.size() || line[i + 1] == sep;
+  }
+  return false;
+}
+
 // Splits one record, asking for further lines while a quoted field is open. False with `error`
 // set on an unterminated quote or a record over the limit.
 bool ReadRecord(TextLines& lines, std::string& line, char sep, std::vector<std::string>& cells,
@@ -82,7 +98,7 @@ bool ReadRecord(TextLines& lines, std::string& line, char sep, std::vector<std::
       fieldStart = true;
       ++i;
       continue;
-    } else if (c == '"' && fieldStart) {
+    } else if (c == '"' && fieldStart && (sep == ',' || ClosesOnThisLine(line, i, sep))) {
       quoted = true;
     } else {
       cell += c;

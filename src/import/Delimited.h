@@ -2,9 +2,12 @@
 // the second, any further non-empty columns added to the meaning as lines of their own.
 //
 // Choices (docs/importing.md tells users):
-// - both use RFC 4180 quoting: a field that begins with a double quote runs to the next lone
-//   double quote, "" inside it is one quote, and it may hold separators and line breaks; a quote
-//   anywhere else is an ordinary character;
+// - CSV follows RFC 4180: a field that begins with a double quote runs to the next lone double
+//   quote, "" inside it is one quote, and it may hold commas and line breaks; a quote anywhere
+//   else is an ordinary character;
+// - tab-separated text takes the same quoting only within a line: a field that begins with a
+//   quote is quoted when its closing quote comes before a tab or the line's end, else the
+//   quote is text (a stray quote must not swallow the lines after it);
 // - UTF-8 with or without a byte order mark, or UTF-16 (LE or BE) with one;
 // - the first row is a header, and skipped, only when its first two cells are column names
 //   (headword, word, english, term, entry, lemma / meaning, definition, translation, persian,

@@ -20,13 +20,15 @@ std::string_view Trim(std::string_view s) {
 }
 
 // Removes {{comments}}, which may run over several lines (`inComment` carries that), leaving
-// escaped braces alone.
-std::string StripComments(std::string_view line, bool& inComment) {
+// escaped braces alone. Most lines have none and are left as they are.
+void StripComments(std::string& line, bool& inComment) {
+  if (!inComment && line.find("{{") == std::string::npos) return;
   std::string out;
   out.reserve(line.size());
   for (std::size_t i = 0; i < line.size(); ++i) {
+    const bool pair = i + 1 < line.size() && line[i + 1] == line[i];
     if (inComment) {
-      if (line.compare(i, 2, "}}") == 0) {
+      if (line[i] == '}' && pair) {
         inComment = false;
         ++i;
       }
@@ -35,14 +37,14 @@ std::string StripComments(std::string_view line, bool& inComment) {
     if (line[i] == '\\' && i + 1 < line.size()) {
       out += line[i];
       out += line[++i];
-    } else if (line.compare(i, 2, "{{") == 0) {
+    } else if (line[i] == '{' && pair) {
       inComment = true;
       ++i;
     } else {
       out += line[i];
     }
   }
-  return out;
+  line = std::move(out);
 }
 
 // A tag's name: letters, digits and the marks DSL uses in names ([*], ['], [!trs]). Anything else
@@ -66,6 +68,9 @@ std::size_t FindUnescaped(std::string_view s, char close, std::size_t from) {
   }
   return std::string_view::npos;
 }
+
+// The characters a body's markup begins with.
+bool IsSpecial(char c) { return c == '\\' || c == '~' || c == '<' || c == '>' || c == '['; }
 
 // Tags whose contents are the names of resource files (pictures, sounds, films), not text.
 bool DropsContents(std::string_view name) { return name == "s" || name == "video"; }
@@ -102,17 +107,28 @@ std::string DslBodyToText(std::string_view line, std::string_view headword, int*
   std::string out;
   out.reserve(line.size());
   if (indent) *indent = 0;
+  int openReferences = 0;
   for (std::size_t i = 0; i < line.size(); ++i) {
+    // Plain runs in one append: most of a body is text.
+    std::size_t plainEnd = i;
+    while (plainEnd < line.size() && !IsSpecial(line[plainEnd])) ++plainEnd;
+    if (plainEnd != i) {
+      out.append(line.substr(i, plainEnd - i));
+      i = plainEnd;
+      if (i >= line.size()) break;
+    }
     const char c = line[i];
     if (c == '\\') {
       if (i + 1 < line.size()) out += line[++i];
     } else if (c == '~') {
       out += headword;
-    } else if (c == '<' && line.compare(i, 2, "<<") == 0 &&
+    } else if (c == '<' && i + 1 < line.size() && line[i + 1] == '<' &&
                line.find(">>", i + 2) != std::string_view::npos) {
       i += 1;  // a reference: its text stays, the marks go
-    } else if (c == '>' && line.compare(i, 2, ">>") == 0) {
+      ++openReferences;
+    } else if (c == '>' && i + 1 < line.size() && line[i + 1] == '>' && openReferences > 0) {
       i += 1;
+      --openReferences;
     } else if (c == '[') {
       const std::size_t close = FindUnescaped(line, ']', i + 1);
       if (close == std::string_view::npos) {
@@ -132,9 +148,9 @@ std::string DslBodyToText(std::string_view line, std::string_view headword, int*
           std::all_of(name.begin() + 1, name.end(), [](char d) { return d >= '0' && d <= '9'; })) {
         if (indent && Trim(out).empty()) *indent = name.size() == 1 ? 1 : std::min(9, std::stoi(std::string(name.substr(1, 2))));
       } else if (!closing && DropsContents(name)) {
-        const std::string end = "[/" + std::string(name) + "]";
-        const std::size_t stop = line.find(end, close + 1);
-        i = stop == std::string_view::npos ? line.size() : stop + end.size() - 1;
+        const std::string closer = "[/" + std::string(name) + "]";
+        const std::size_t stop = line.find(closer, close + 1);
+        i = stop == std::string_view::npos ? line.size() : stop + closer.size() - 1;
       }
     } else {
       out += c;
@@ -168,7 +184,8 @@ bool ParseLines(TextLines& lines, const std::string& name, Source& out, std::str
   std::string raw;
   while (lines.Next(raw)) {
     if (progress && lines.lineNumber() % 4096 == 0) progress(lines.bytesDone(), lines.bytesTotal());
-    const std::string line = StripComments(raw, inComment);
+    StripComments(raw, inComment);
+    const std::string& line = raw;
     if (line.empty()) continue;
     if (!cardsStarted && line[0] == '#') {
       const std::string_view header(line);

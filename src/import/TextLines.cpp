@@ -103,11 +103,18 @@ bool TextLines::Next(std::string& line) {
   for (;;) {
     std::string_view d = memory_.data() ? memory_ : std::string_view(buf_);
     std::size_t end = std::string_view::npos;
-    for (std::size_t i = scan; i + unit <= d.size(); i += unit) {
-      const unsigned u = unitAt(d, i);
-      if (u == '\n' || u == '\r') {
-        end = i;
-        break;
+    if (unit == 1) {
+      // memchr for the common LF, then for a CR before it.
+      const std::size_t lf = d.find('\n', scan);
+      const std::size_t cr = d.substr(0, lf == std::string_view::npos ? d.size() : lf).find('\r', scan);
+      end = cr != std::string_view::npos ? cr : lf;
+    } else {
+      for (std::size_t i = scan; i + unit <= d.size(); i += unit) {
+        const unsigned u = unitAt(d, i);
+        if (u == '\n' || u == '\r') {
+          end = i;
+          break;
+        }
       }
     }
     // A CR at the very end of what we hold may be the first half of CR LF.

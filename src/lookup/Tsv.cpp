@@ -53,6 +53,19 @@ TsvParseResult ParseTsv(std::string_view content) {
   return result;
 }
 
+namespace {
+
+// Imported meanings have lines: each CR LF is written as a lone CR, which keeps the row on one
+// line and which ParseTsv reads back as CR LF.
+void AppendCell(std::string& out, std::string_view cell) {
+  for (std::size_t i = 0; i < cell.size(); ++i) {
+    out.push_back(cell[i]);
+    if (cell[i] == '\r' && i + 1 < cell.size() && cell[i + 1] == '\n') ++i;
+  }
+}
+
+}  // namespace
+
 std::string FormatTsv(const Dictionary& dict, std::string& problem) {
   std::string out;
   problem.clear();
@@ -66,13 +79,9 @@ std::string FormatTsv(const Dictionary& dict, std::string& problem) {
         return out;
       }
       if (c > 0) out.push_back('\t');
-      // Imported meanings have lines: each CR LF is written as a lone CR, which keeps the row
-      // on one line; a row that then ends in CR gets a CR LF line end, whose CR ParseTsv drops.
-      for (std::size_t i = 0; i < cell->size(); ++i) {
-        out.push_back((*cell)[i]);
-        if ((*cell)[i] == '\r' && i + 1 < cell->size() && (*cell)[i + 1] == '\n') ++i;
-      }
+      AppendCell(out, *cell);
     }
+    // A row that ends in a line break's CR gets a CR LF line end, whose CR ParseTsv drops.
     if (!out.empty() && out.back() == '\r') out.push_back('\r');
     out.push_back('\n');
   }

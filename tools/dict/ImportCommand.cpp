@@ -1,6 +1,7 @@
 #include "ImportCommand.h"
 
 #include <chrono>
+#include <optional>
 
 #include "FileInUse.h"
 #include "import/Merge.h"
@@ -55,6 +56,15 @@ class StatusLine {
   bool shown_ = false;
 };
 
+// A cell of the dictionary added to. Whether the reader hands cells out as views or, when the
+// block holding them may turn out damaged, as optional strings, a cell that cannot be read
+// stops the import rather than vanish from the new file.
+bool TakeCell(const std::optional<std::string>& cell, std::string& out) {
+  if (!cell) return false;
+  out = *cell;
+  return true;
+}
+
 std::string Count(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -66,6 +76,8 @@ int RunImport(const ImportRequest& request, std::string& out, std::string& err,
   const std::string target = U8(request.target);
   std::error_code ec;
   const bool exists = std::filesystem::exists(request.target, ec);
+  const std::string untouched = exists ? "Nothing was written; " + target + " is as it was.\n"
+                                       : "Nothing was written.\n";
   if (request.add && !exists && !request.createIfMissing) {
     err += "kelvara-dict: " + target + " does not exist; to make a new dictionary, import without --add.\n";
     return kExitDictionary;
@@ -78,34 +90,12 @@ int RunImport(const ImportRequest& request, std::string& out, std::string& err,
   import::SourcePlan plan;
   std::string problem;
   if (!import::PlanSources(request.sources, plan, problem)) {
-    err += "kelvara-dict: " + problem + " Nothing was written.\n";
+    err += "kelvara-dict: " + problem + "\n" + untouched;
     return kExitSource;
   }
   for (const std::string& note : plan.notes) out += note + "\n";
 
   StatusLine status(hooks.progress);
-  std::vector<import::Source> sources(plan.sources.size());
-  std::vector<std::size_t> counts(plan.sources.size());
-  for (std::size_t i = 0; i < plan.sources.size(); ++i) {
-    const std::string what = "Reading " + U8(plan.sources[i].path.filename()) + " (" +
-                             std::to_string(i + 1) + " of " + std::to_string(plan.sources.size()) + ")";
-    status.Show(what);
-    const import::Progress progress = [&](std::uint64_t done, std::uint64_t total) {
-      status.Show(what, done, total);
-    };
-    if (!import::ReadSource(plan.sources[i], sources[i], problem, progress)) {
-      status.End();
-      err += "kelvara-dict: " + problem + "\nNothing was written; " + target + " is as it was.\n";
-      return kExitSource;
-    }
-    counts[i] = sources[i].entries.size();
-    if (counts[i] == 0) {
-      status.End();
-      err += "kelvara-dict: " + U8(plan.sources[i].path) + ": no headwords in it.\nNothing was written; " + target + " is as it was.\n";
-      return kExitSource;
-    }
-  }
-
   std::vector<WordRow> existing;
   std::string existingName = U8(request.target.filename());
   if (request.add && exists) {
@@ -119,23 +109,42 @@ int RunImport(const ImportRequest& request, std::string& out, std::string& err,
     const Dictionary& dict = *opened.dict;
     existing.reserve(dict.size());
     for (std::size_t row = 0; row < dict.size(); ++row) {
-      WordRow cells;
-      cells.reserve(dict.ColumnCount());
-      for (std::size_t c = 0; c < dict.ColumnCount(); ++c) {
-        std::optional<std::string> cell = dict.Cell(row, c);
-        if (!cell) {  // never carry damage over as an empty meaning
+      WordRow cells(dict.ColumnCount());
+      for (std::size_t c = 0; c < cells.size(); ++c) {
+        if (!TakeCell(dict.Cell(row, c), cells[c])) {
           status.End();
           err += "kelvara-dict: " + target + ": row " + std::to_string(row + 1) +
-                 " lies in a damaged block of the file.\nNothing was written; " + target +
-                 " is as it was.\n";
+                 " lies in a damaged part of the file.\nNothing was written.\n";
           return kExitDictionary;
         }
-        cells.push_back(std::move(*cell));
       }
       existing.push_back(std::move(cells));
     }
-    // Our own hold on the file ends here: the rename at the end needs it free.
+    // Read before the sources (a damaged file is told at once), and our hold on it ends here:
+    // the rename at the end needs it free.
   }
+  std::vector<import::Source> sources(plan.sources.size());
+  std::vector<std::size_t> counts(plan.sources.size());
+  for (std::size_t i = 0; i < plan.sources.size(); ++i) {
+    const std::string what = "Reading " + U8(plan.sources[i].path.filename()) + " (" +
+                             std::to_string(i + 1) + " of " + std::to_string(plan.sources.size()) + ")";
+    status.Show(what);
+    const import::Progress progress = [&](std::uint64_t done, std::uint64_t total) {
+      status.Show(what, done, total);
+    };
+    if (!import::ReadSource(plan.sources[i], sources[i], problem, progress)) {
+      status.End();
+      err += "kelvara-dict: " + problem + "\n" + untouched;
+      return kExitSource;
+    }
+    counts[i] = sources[i].entries.size();
+    if (counts[i] == 0) {
+      status.End();
+      err += "kelvara-dict: " + U8(plan.sources[i].path) + ": no headwords in it.\n" + untouched;
+      return kExitSource;
+    }
+  }
+
   const std::size_t existingRows = existing.size();
 
   status.Show("Merging");
@@ -145,7 +154,7 @@ int RunImport(const ImportRequest& request, std::string& out, std::string& err,
   status.Show("Writing " + target);
   if (std::string failed = WriteDictionaryFile(request.target, rows); !failed.empty()) {
     status.End();
-    err += "kelvara-dict: " + failed + "\nNothing was written; " + target + " is as it was.\n";
+    err += "kelvara-dict: " + failed + "\n" + untouched;
     return kExitOutput;
   }
   status.End();

@@ -31,6 +31,13 @@ TEST(Delimited, TabSeparatedWithAHeaderRowExtraColumnsAndEmptyLines) {
       << "only a first row of column names is a header";
 }
 
+TEST(Delimited, TabSeparatedQuotesStayOnTheirLine) {
+  EXPECT_EQ(Pairs(Parse("inch\t\"12\" is a foot\nnext\t\"quoted\ttab\"\nlast\t\"say \"\"hi\"\"\"\n", Delimiter::Tab)),
+            (P{{"inch", "\"12\" is a foot"}, {"next", "quoted\ttab"}, {"last", "say \"hi\""}}))
+      << "a quote that does not close before a tab or the line end is text";
+  EXPECT_EQ(Pairs(Parse("a\t\"open\nb\tc\n", Delimiter::Tab)), (P{{"a", "\"open"}, {"b", "c"}}));
+}
+
 TEST(Delimited, CsvQuotingAsRfc4180) {
   const Source s = Parse(
       "headword,definition\n"

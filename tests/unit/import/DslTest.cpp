@@ -123,6 +123,7 @@ TEST(Dsl, MarkupEdgeCases) {
       << "a resource to the end of the line when its closing tag is missing";
   EXPECT_EQ(DslBodyToText("trailing backslash \\", "w"), "trailing backslash");
   EXPECT_EQ(DslBodyToText("a << b", "w"), "a << b");
+  EXPECT_EQ(DslBodyToText("x >> 2 and <<y>>", "w"), "x >> 2 and y") << "only a reference's marks go";
   EXPECT_EQ(DslHeadword("back\\{slash\\} {opt}word  two"), "back{slash} word two");
   EXPECT_EQ(DslHeadword("{all optional}"), "");
 }

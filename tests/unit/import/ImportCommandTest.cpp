@@ -133,6 +133,14 @@ TEST_F(Import, UsageAndMissingDictionary) {
   EXPECT_EQ(missing.code, kExitDictionary);
   EXPECT_NE(missing.err.find("does not exist"), std::string::npos);
   EXPECT_NE(Tool({"--help"}).out.find("import --add DB SOURCE..."), std::string::npos);
+
+  std::string damaged = ReadText(dir / "Data.db");
+  damaged[damaged.size() / 2] ^= 0x40;
+  WriteText(dir / "Data.db", damaged);
+  const ToolRun r = Tool({"import", "--add", db, U8(dir / "Animals.dsl")});
+  EXPECT_EQ(r.code, kExitDictionary) << r.err;
+  EXPECT_NE(r.err.find("Nothing was written"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadText(dir / "Data.db"), damaged);
 }
 
 TEST_F(Import, DroppedFilesGoIntoTheDictionaryBesideTheTool) {
