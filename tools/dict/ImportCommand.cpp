@@ -56,9 +56,8 @@ class StatusLine {
   bool shown_ = false;
 };
 
-// A cell of the dictionary added to. Whether the reader hands cells out as views or, when the
-// block holding them may turn out damaged, as optional strings, a cell that cannot be read
-// stops the import rather than vanish from the new file.
+// A cell of the dictionary added to: one whose block turns out damaged stops the import rather
+// than vanish from the new file.
 bool TakeCell(const std::optional<std::string>& cell, std::string& out) {
   if (!cell) return false;
   out = *cell;
