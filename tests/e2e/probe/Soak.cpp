@@ -552,6 +552,25 @@ int TaskbarCreated(long times) {
   return 0;
 }
 
+// The main window's thread stops for `ms` milliseconds, as if a handler were stuck: a copy
+// that is busy or hung, made from outside without any hook inside the program.
+int Stall(long ms) {
+  HWND main = FindTop(0, kMainTitle, L"KelvaraForm");
+  const DWORD threadId = main ? GetWindowThreadProcessId(main, nullptr) : 0;
+  HANDLE thread = threadId ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId) : nullptr;
+  const bool stopped = thread && SuspendThread(thread) != static_cast<DWORD>(-1);
+  if (stopped) {
+    Print("{\"stalled\":true}");
+    Sleep(static_cast<DWORD>(ms));
+    ResumeThread(thread);
+  }
+  if (thread) CloseHandle(thread);
+  JsonWriter json;
+  json.BeginObject().Field("resumed", stopped).EndObject();
+  Print(json.str());
+  return stopped ? 0 : 1;
+}
+
 long Number(const wchar_t* text) { return std::wcstol(text, nullptr, 10); }
 
 }  // namespace
@@ -561,6 +580,7 @@ int SoakCommand(int argc, wchar_t** argv) {
   if (command == L"counters" && argc == 3) return Counters(static_cast<DWORD>(Number(argv[2])));
   if (command == L"clipboard-number" && argc == 2) return ClipboardNumber();
   if (command == L"taskbar-created" && argc == 3) return TaskbarCreated(Number(argv[2]));
+  if (command == L"stall" && argc == 3) return Stall(Number(argv[2]));
   if (command == L"soak-tray" && argc == 3) return SoakTray(Number(argv[2]));
   if (command == L"soak-lookups" && argc == 4) return SoakLookups(Number(argv[2]), Number(argv[3]));
   if (command == L"soak-clipboard" && argc == 5)
@@ -574,6 +594,7 @@ const char* SoakUsage() {
          "                           probe's own counts (GDI table, windows, handles)\n"
          "  clipboard-number         the clipboard's sequence number\n"
          "  taskbar-created N        broadcast the shell's \"TaskbarCreated\" N times\n"
+         "  stall MS                 stop the main window's thread for MS milliseconds\n"
          "  soak-tray N              N hide-to-tray and restore cycles of the main window\n"
          "  soak-lookups N K         N lookups set into the word box, a list click every K\n"
          "  soak-clipboard N MODE WORDS  N clipboard changes; MODE shown|balloon|restore;\n"
