@@ -30,7 +30,7 @@ void LogFailure(std::wstring_view what, DWORD error) {
   // The application event log, where an administrator looks for a program's troubles.
   if (HANDLE source = RegisterEventSourceW(nullptr, L"Kelvara Dictionary")) {
     const wchar_t* strings[] = {line.c_str()};
-    ReportEventW(source, EVENTLOG_WARNING_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
+    ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
     DeregisterEventSource(source);
   }
 }
