@@ -427,8 +427,8 @@ int SoakClipboard(long changes, const std::wstring& mode, const wchar_t* wordLis
       break;
     }
     if (text.empty()) {
-      // Nothing to look up: after three reads of the watcher the word is still the last one.
-      Sleep(350);
+      // Nothing to look up: after two reads of the watcher the word is still the last one.
+      Sleep(250);
       if (TextOf(word) != last) {
         o.failure = kind == 8 ? "a picture changed the word" : "an empty clipboard changed the word";
         break;
