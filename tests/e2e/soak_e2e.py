@@ -118,7 +118,8 @@ class Soak:
             expect(not moved, "the clipboard changed during the %s workload", name)
 
     def probe_run(self, *args):
-        r = self.d.probe(*args)
+        # A loaded machine slows every step; a chunk may take a few minutes then.
+        r = self.d.probe(*args, timeout=300)
         expect(r.get("ok"), "%s: %s (after %s steps)", args[0], r.get("failure"), r.get("done"))
         return r
 
@@ -145,7 +146,7 @@ class Soak:
         real = 2  # each way with X11's mouse and keyboard
 
         def run():
-            r = self.chunked("soak-tray", n - real, 50)
+            r = self.chunked("soak-tray", n - real, 20)
             self.real_tray_cycles()
             return {"cycles": r["done"] + real, "retried": r["retried"]}
         def warm_up():
@@ -158,7 +159,7 @@ class Soak:
         typed = services_typed_words(self.words)
 
         def run():
-            r = self.chunked("soak-lookups", n - len(typed), 1000, 10)
+            r = self.chunked("soak-lookups", n - len(typed), 500, 10)
             for word in typed:
                 type_word(self.d, word)
             return {"lookups": r["done"] + len(typed), "list_clicks": r["list_clicks"],
@@ -248,14 +249,14 @@ class Soak:
         self.d.park_mouse()
 
     def clip(self, mode, count, words, foreign):
-        r = self.chunked("soak-clipboard", count, 60, mode, words)
+        r = self.chunked("soak-clipboard", count, 30, mode, words)
         foreign.append(r["foreign_changes"])
         return r["done"]
 
     def dialogs(self):
         n = self.count("dialogs")
         self.workload("dialogs", lambda: self.probe_run("soak-dialogs", 6),
-                      lambda: {"openings": self.chunked("soak-dialogs", n, 30)["done"]})
+                      lambda: {"openings": self.chunked("soak-dialogs", n, 12)["done"]})
 
 
 def soak_words(opts, db):

@@ -20,5 +20,5 @@ wine_env_start
 wine_env_keep_server
 artifacts=$root/build/win/soak-artifacts
 mkdir -p "$artifacts"
-python3 tests/e2e/soak_e2e.py --bin build/win/bin --artifacts "$artifacts" \
+python3 -u tests/e2e/soak_e2e.py --bin build/win/bin --artifacts "$artifacts" \
   --dict-tool build/native/bin/kelvara-dict --case soak_full
