@@ -216,7 +216,9 @@ class Soak:
         def run():
             changes = modes(n, foreign)
             return {"changes": changes, "foreign_changes": sum(foreign)}
-        # The warm-up meets every kind of copy (ten make a round) in every mode.
+        # The warm-up meets every kind of copy (ten make a round) in every mode. Open finding:
+        # the first counted run in a program's life ends with one GDI object more (also after a
+        # warm-up as long as the run itself); a second run of the same shape stays flat.
         self.workload("clipboard", lambda: modes(10, []), run, clipboard_changes=True)
         expect(sum(foreign) == 0, "the clipboard changed %d times between the test's copies",
                sum(foreign))
