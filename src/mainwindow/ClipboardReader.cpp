@@ -44,8 +44,11 @@ std::optional<std::wstring> ClipboardReader::Poll() {
     requested_ = true;
     if (!thread_.joinable()) thread_ = std::thread(&ClipboardReader::Run, this);
     changed_.notify_all();
+    changed_.wait_for(lock, patience, [this] { return !requested_; });
   }
-  changed_.wait_for(lock, patience, [this] { return !requested_; });
+  // A read that an earlier call started and that is still under way is not waited for again:
+  // its owner may be hung (one that never renders a text it offered holds the read for as long
+  // as it hangs), and every wait here is a wait of the window's.
   return std::exchange(result_, std::nullopt);
 }
 

@@ -32,8 +32,9 @@ class ClipboardReader {
 
   // The clipboard's text as a read found it ("" when the clipboard holds no text), once per
   // read. A read starts when the clipboard has changed since the last read and none is under
-  // way; the caller waits for it at most `patience`. nullopt: nothing new, or the text is
-  // still on its way (a later call hands it over).
+  // way; the caller waits at most `patience` for a read it started, and not at all for one
+  // still under way from an earlier call. nullopt: nothing new, or the text is still on its way
+  // (a later call hands it over).
   std::optional<std::wstring> Poll();
 
   // Long enough for a word or a page, short enough that nobody notices the wait.

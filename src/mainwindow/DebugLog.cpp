@@ -26,7 +26,14 @@ std::wstring FailureLine(std::wstring_view what, DWORD error) {
 }
 
 void LogFailure(std::wstring_view what, DWORD error) {
-  OutputDebugStringW((FailureLine(what, error) + L"\n").c_str());
+  const std::wstring line = FailureLine(what, error);
+  OutputDebugStringW((line + L"\n").c_str());
+  // The application event log, where an administrator looks for a program's troubles.
+  if (HANDLE source = RegisterEventSourceW(nullptr, L"Kelvara Dictionary")) {
+    const wchar_t* strings[] = {line.c_str()};
+    ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
+    DeregisterEventSource(source);
+  }
 }
 
 }  // namespace kelvara

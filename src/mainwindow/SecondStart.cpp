@@ -32,6 +32,15 @@ bool AskEachForm(UINT message, ULONGLONG deadline) {
   }
   return false;
 }
+
+// A copy that is busy or hung cannot answer in time; the ask waits in its queue and is carried
+// out once it takes its messages again.
+void LeaveAskWithEachForm(UINT message) {
+  for (HWND w = FindWindowExW(nullptr, nullptr, kFormClassName, nullptr); w;
+       w = FindWindowExW(nullptr, w, kFormClassName, nullptr)) {
+    PostMessageW(w, message, kSecondStartAsk, 0);
+  }
+}
 }  // namespace
 
 UINT SecondStartMessage() {
@@ -53,6 +62,7 @@ bool SignalRunningCopy() {
     if (GetTickCount64() + kAttemptPauseMs >= deadline) break;
     Sleep(kAttemptPauseMs);
   }
+  LeaveAskWithEachForm(message);
   return false;
 }
 

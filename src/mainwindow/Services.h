@@ -26,8 +26,8 @@ UINT SecondStartMessage();
 
 // "Kelvara Dictionary: <what> failed (<error>): <the system's readable text>".
 std::wstring FailureLine(std::wstring_view what, DWORD error);
-// Writes that line to the debugger's output: failures the user is not told about still leave
-// a trace there.
+// Writes that line to the debugger's output and the application event log: failures the user
+// is not told about still leave a trace there.
 void LogFailure(std::wstring_view what, DWORD error);
 
 }  // namespace kelvara

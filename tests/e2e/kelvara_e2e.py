@@ -58,7 +58,7 @@ class Desktop:
 
     # -- the probe
 
-    def probe(self, *args):
+    def probe(self, *args, timeout=60):
         """Runs kelvara-probe with the arguments and returns its JSON answer."""
         exe = os.path.join(self.bin_dir, "kelvara-probe.exe")
         for attempt in range(3):
@@ -67,7 +67,7 @@ class Desktop:
             # probe has ended.
             with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
                 done = subprocess.run(["wine", exe] + [str(a) for a in args], stdout=out,
-                                      stderr=err, timeout=60)
+                                      stderr=err, timeout=timeout)
                 out.seek(0)
                 err.seek(0)
                 text = out.read().decode("utf-8", "replace").strip()

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Json.h"
+#include "Soak.h"
 
 namespace {
 
@@ -402,9 +403,12 @@ int Usage() {
       "  close TITLE              post WM_CLOSE to a window\n"
       "  caption-button TITLE close|maximize|minimize\n"
       "                           screen point of one of the window's title-bar buttons\n"
-      "  alive PID                whether a Windows process id is still running\n\n"
-      "Exit codes: 0 done, 1 window or process not found, 2 wrong usage.\n",
+      "  alive PID                whether a Windows process id is still running\n",
       stderr);
+  std::fputs(SoakUsage(), stderr);
+  std::fputs("\nExit codes: 0 done, 1 window or process not found (or a soak step failed), 2 "
+             "wrong usage.\n",
+             stderr);
   return kUsage;
 }
 
@@ -430,5 +434,6 @@ int wmain(int argc, wchar_t** argv) {
     if (which == L"minimize") return CaptionButton(argv[2], HTMINBUTTON);
   }
   if (command == L"alive" && argc == 3) return Alive(static_cast<DWORD>(Number(argv[2])));
+  if (const int soak = SoakCommand(argc, argv); soak >= 0) return soak;
   return Usage();
 }
