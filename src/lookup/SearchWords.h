@@ -47,6 +47,9 @@ struct SearchResult {
   Matches matches;
   // The first match's meaning (empty when that row's meaning is empty), or NotFoundText.
   std::string meaningText;
+  // When nothing matched: headwords the user may have meant, listed in place of matches
+  // (LookUpWord fills them; SearchWords leaves them empty).
+  std::vector<std::string> suggestions;
 };
 
 // Never throws on odd input: quotes, unclosed `[`, NUL, newlines and invalid UTF-8 are looked up
