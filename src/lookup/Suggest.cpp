@@ -1,6 +1,7 @@
 #include "Suggest.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "CaseFold.h"
 #include "Resolve.h"
@@ -24,68 +25,137 @@ std::string_view TrimBlanks(std::string_view s) {
 
 }  // namespace
 
-std::vector<SpellingMatch> WithinTwoEdits(const Dictionary& dict, std::string_view word) {
-  std::vector<SpellingMatch> found;
-  const std::u32string q = FoldedCodePoints(word);
-  const std::size_t m = q.size();
-  if (m == 0 || m > kLongestSuggestedWord) return found;
-  // Only headwords at most m + kMostEdits long can be near enough; one row deeper is always out.
-  const std::size_t maxDepth = m + kMostEdits + 1;
-  const std::size_t width = m + 1;
-  std::vector<int> rows((maxDepth + 1) * width);
-  for (std::size_t j = 0; j <= m; ++j) rows[j] = static_cast<int>(j);
-  std::u32string prev;  // the beginning whose rows are in the table, one row per code point
-  std::u32string cur;
-  std::string prefix;
-  const std::size_t n = dict.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::string_view head = dict.HeadwordAt(i);
-    cur.clear();
-    const char* p = head.data();
-    const char* const end = p + head.size();
-    while (p < end && cur.size() < maxDepth) cur.push_back(NextFolded(p, end));
-    const bool tooLong = p < end;
-    std::size_t common = 0;
-    while (common < prev.size() && common < cur.size() && prev[common] == cur[common]) ++common;
-    // Equal folded texts are neighbours in the index: the first stands for them all.
-    const bool sameAsPrevious = common == cur.size() && prev.size() == cur.size() && i > 0;
-    if (tooLong && common == cur.size()) {
-      // Cut at maxDepth and no row of its own to compute: it shares the pruned ones. Unreachable
-      // in practice, since the row at maxDepth always prunes.
-      continue;
-    }
-    bool pruned = false;
-    for (std::size_t d = common + 1; d <= cur.size(); ++d) {
-      int* row = &rows[d * width];
-      const int* up = &rows[(d - 1) * width];
-      const int* up2 = d >= 2 ? &rows[(d - 2) * width] : nullptr;
-      row[0] = static_cast<int>(d);
-      int best = row[0];
-      for (std::size_t j = 1; j <= m; ++j) {
-        int v = std::min(up[j] + 1, row[j - 1] + 1);
-        v = std::min(v, up[j - 1] + (cur[d - 1] == q[j - 1] ? 0 : 1));
-        if (up2 && j >= 2 && cur[d - 1] == q[j - 2] && cur[d - 2] == q[j - 1]) v = std::min(v, up2[j - 2] + 1);
-        row[j] = v;
-        best = std::min(best, v);
-      }
-      if (best > kMostEdits) {
-        // Every headword that begins with these d code points is too far: skip them all.
-        prefix.clear();
-        for (std::size_t k = 0; k < d; ++k) utf8::Append(prefix, cur[k]);
-        const std::size_t last = dict.PrefixRange(prefix).second;
-        if (last > i + 1) i = last - 1;
-        prev.assign(cur, 0, d - 1);
-        pruned = true;
-        break;
-      }
-    }
-    if (pruned) continue;
-    prev = cur;
-    if (tooLong) continue;
-    const int distance = rows[cur.size() * width + m];
-    if (distance <= kMostEdits && !sameAsPrevious) found.push_back({i, distance});
+namespace {
+
+// The folded character at `index` (counting code points) of a headword; false when it is shorter.
+bool FoldedCharAt(std::string_view head, std::size_t index, char32_t& c) {
+  const char* p = head.data();
+  const char* const end = p + head.size();
+  for (std::size_t k = 0; p < end; ++k) {
+    c = NextFolded(p, end);
+    if (k == index) return true;
   }
-  return found;
+  return false;
+}
+
+// A depth-first walk of the sorted index as a trie. Each node is a beginning shared by a run of
+// headwords, with one row of the distance table; a child is entered only when its row can still
+// lead to kMostEdits or fewer. A character that occurs nowhere in the word gives every child the
+// same row, so when that row is already too far, only the word's own characters are looked for.
+class EditWalk {
+ public:
+  EditWalk(const Dictionary& dict, std::u32string q)
+      : dict_(dict), q_(std::move(q)), m_(q_.size()), width_(m_ + 1), maxDepth_(m_ + kMostEdits + 1),
+        rows_((maxDepth_ + 1) * width_, kFar) {
+    for (std::size_t j = 0; j <= std::min<std::size_t>(m_, kMostEdits); ++j) rows_[j] = static_cast<int>(j);
+  }
+
+  std::vector<SpellingMatch> Run() {
+    Node(0, 0, dict_.size());
+    return std::move(found_);
+  }
+
+ private:
+  // Row d for the character c after path_[0..d-1); returns the row's least cell. Only the band
+  // |d - j| <= kMostEdits is computed: every cell outside it is more than kMostEdits away and
+  // stays kFar, which is all that the cells inside need to know of it.
+  int Row(std::size_t d, char32_t c) {
+    int* row = &rows_[d * width_];
+    const int* up = &rows_[(d - 1) * width_];
+    const int* up2 = d >= 2 ? &rows_[(d - 2) * width_] : nullptr;
+    const std::size_t from = d > kMostEdits ? d - kMostEdits : 0;
+    const std::size_t to = std::min(m_, d + kMostEdits);
+    int best = kFar;
+    for (std::size_t j = from; j <= to; ++j) {
+      int v;
+      if (j == 0) {
+        v = static_cast<int>(d);
+      } else {
+        v = std::min(up[j] + 1, row[j - 1] + 1);
+        v = std::min(v, up[j - 1] + (c == q_[j - 1] ? 0 : 1));
+        if (up2 && j >= 2 && c == q_[j - 2] && path_[d - 2] == q_[j - 1]) v = std::min(v, up2[j - 2] + 1);
+      }
+      row[j] = std::min(v, kFar);
+      best = std::min(best, row[j]);
+    }
+    return best;
+  }
+
+  // The characters that may give row d a cell other than a non-letter would: the word's own
+  // characters within the band, as a match or as the first of a swapped pair.
+  void LettersFor(std::size_t d, std::u32string& letters) const {
+    letters.clear();
+    const std::size_t from = d > kMostEdits ? d - kMostEdits : 1;
+    const std::size_t to = std::min(m_, d + kMostEdits);
+    for (std::size_t j = std::max<std::size_t>(from, 1); j <= to; ++j) {
+      letters.push_back(q_[j - 1]);
+      if (j >= 2) letters.push_back(q_[j - 2]);
+    }
+    std::sort(letters.begin(), letters.end());
+    letters.erase(std::unique(letters.begin(), letters.end()), letters.end());
+  }
+
+  // The headwords [lo, hi) begin with path_ (d code points), whose row is rows_[d].
+  void Node(std::size_t d, std::size_t lo, std::size_t hi) {
+    std::size_t pos = lo;
+    char32_t c = 0;
+    // Headwords that are the beginning itself sort first; equal folded texts count once.
+    if (pos < hi && !FoldedCharAt(dict_.HeadwordAt(pos), d, c)) {
+      if (const int distance = rows_[d * width_ + m_]; distance <= kMostEdits) found_.push_back({pos, distance});
+      while (pos < hi && !FoldedCharAt(dict_.HeadwordAt(pos), d, c)) ++pos;
+    }
+    if (pos >= hi || d + 1 > maxDepth_) return;
+    const bool anyChild = Row(d + 1, kNoLetter) <= kMostEdits;
+    if (anyChild) {
+      while (pos < hi) {
+        FoldedCharAt(dict_.HeadwordAt(pos), d, c);
+        pos = Child(d, c, pos, hi, /*known=*/true);
+      }
+    } else {
+      std::u32string letters;
+      LettersFor(d + 1, letters);
+      for (char32_t letter : letters) Child(d, letter, lo, hi, /*known=*/false);
+    }
+  }
+
+  // Enters the child of path_ by c when it can still come near enough; returns the end of its
+  // run of headwords (when `known` to exist) so that the caller moves past it. The index's own
+  // prefix search finds the run: it compares integers, cheaper than reading headwords.
+  std::size_t Child(std::size_t d, char32_t c, std::size_t lo, std::size_t hi, bool known) {
+    path_.push_back(c);
+    const std::size_t bytes = prefix_.size();
+    utf8::Append(prefix_, c);
+    std::size_t end = hi;
+    const bool near = Row(d + 1, c) <= kMostEdits;
+    if (near || known) {
+      const auto [first, last] = dict_.PrefixRange(prefix_);
+      end = std::min(std::max(last, lo), hi);
+      if (near && first < last) Node(d + 1, std::max(first, lo), end);
+    }
+    prefix_.resize(bytes);
+    path_.pop_back();
+    return end;
+  }
+
+  // Stands for any character that the word does not contain.
+  static constexpr char32_t kNoLetter = 0xFFFFFFFF;
+  // Any distance beyond kMostEdits.
+  static constexpr int kFar = kMostEdits + 1;
+  const Dictionary& dict_;
+  const std::u32string q_;
+  const std::size_t m_, width_, maxDepth_;
+  std::vector<int> rows_;
+  std::u32string path_;
+  std::string prefix_;  // path_ in UTF-8
+  std::vector<SpellingMatch> found_;
+};
+
+}  // namespace
+
+std::vector<SpellingMatch> WithinTwoEdits(const Dictionary& dict, std::string_view word) {
+  std::u32string q = FoldedCodePoints(word);
+  if (q.empty() || q.size() > kLongestSuggestedWord) return {};
+  return EditWalk(dict, std::move(q)).Run();
 }
 
 std::size_t Commonness(const Dictionary& dict, std::size_t position) {
