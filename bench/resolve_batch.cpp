@@ -2,7 +2,9 @@
 // after the resolver (an empty line when nothing is listed): bench/prose_goals.py's view of the
 // program, without starting a process per word.
 //
-//   kelvara-resolve-batch DATA.db < copies.txt
+//   kelvara-resolve-batch [--as-copied] DATA.db < copies.txt
+//
+// --as-copied looks each text up exactly as copied, as the program did before the resolver.
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -12,11 +14,12 @@
 #include "lookup/SearchWords.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: kelvara-resolve-batch DATA.db < copies.txt\n");
+  const bool asCopied = argc == 3 && std::string(argv[1]) == "--as-copied";
+  if (argc != 2 && !asCopied) {
+    std::fprintf(stderr, "usage: kelvara-resolve-batch [--as-copied] DATA.db < copies.txt\n");
     return 2;
   }
-  kelvara::OpenResult opened = kelvara::Dictionary::Open(argv[1]);
+  kelvara::OpenResult opened = kelvara::Dictionary::Open(argv[argc - 1]);
   if (!opened.dict) {
     std::fprintf(stderr, "kelvara-resolve-batch: %s\n", opened.message.c_str());
     return 1;
@@ -24,7 +27,7 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   std::string line, out;
   while (std::getline(std::cin, line)) {
-    const std::string text = kelvara::ResolveCopied(*opened.dict, line).text;
+    const std::string text = asCopied ? line : kelvara::ResolveCopied(*opened.dict, line).text;
     const kelvara::Matches m = text.empty() ? kelvara::Matches() : kelvara::FindMatches(*opened.dict, text);
     if (!m.empty()) out += m.Headword(0);
     out += '\n';

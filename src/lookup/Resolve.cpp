@@ -140,18 +140,6 @@ std::string AsciiLower(std::string_view word) {
 bool IsVowel(char c) { return c == 'a' || c == 'e' || c == 'i' || c == 'o' || c == 'u'; }
 bool IsConsonant(char c) { return c >= 'a' && c <= 'z' && !IsVowel(c); }
 
-// A stem that ends in one vowel and one consonant (hop, us, car): its -ed and -ing forms more
-// often come from the same stem with an e (hoped, using, cared), since the stem itself would
-// have doubled its consonant (hopped).
-bool EndsInShortSyllable(std::string_view s) {
-  const std::size_t n = s.size();
-  if (n < 2) return false;
-  const char last = s[n - 1];
-  if (!IsConsonant(last) || last == 'w' || last == 'x' || last == 'y') return false;
-  if (!IsVowel(s[n - 2])) return false;
-  return n == 2 || !IsVowel(s[n - 3]);
-}
-
 bool EndsInDoubledConsonant(std::string_view s) {
   const std::size_t n = s.size();
   return n >= 3 && s[n - 1] == s[n - 2] && IsConsonant(s[n - 1]);
@@ -162,16 +150,14 @@ void Add(std::vector<std::string>& out, std::string candidate) {
   if (std::find(out.begin(), out.end(), candidate) == out.end()) out.push_back(std::move(candidate));
 }
 
-// -ed, -ing, -er, -est: the stem, the stem with an e, the stem with its doubled consonant single.
+// -ed, -ing, -er, -est: the stem with an e first, then the stem, then the stem with its doubled
+// consonant single. English drops a final e before these endings, so where the stem with an e is
+// a headword it is nearly always the base: hoped, used, cared, pasted, breathing (not hop, us,
+// car, past, breath); where it is not, the stem is (wanted, opened).
 void AddStemCandidates(std::vector<std::string>& out, const std::string& stem) {
   if (stem.size() < 2) return;
-  if (EndsInShortSyllable(stem)) {
-    Add(out, stem + "e");
-    Add(out, stem);
-  } else {
-    Add(out, stem);
-    Add(out, stem + "e");
-  }
+  Add(out, stem + "e");
+  Add(out, stem);
   if (EndsInDoubledConsonant(stem)) Add(out, stem.substr(0, stem.size() - 1));
 }
 

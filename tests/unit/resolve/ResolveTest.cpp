@@ -20,7 +20,7 @@ const Dictionary& Dict() {
        "good", "bad", "be", "leaves", "leaf", "better", "news", "look up", "look", "U.S.A.", "e.g.",
        "rock 'n' roll", "No.", "no", "use", "us", "hope", "hop", "stop", "car", "care", "box", "horse",
        "wolf", "knife", "carry", "die", "make", "run", "big", "happy", "large", "example", "well-known",
-       "John", "ice cream", "can't", "open", "agree", "Dec.", "receive", "student"});
+       "John", "ice cream", "can't", "open", "agree", "Dec.", "receive", "student", "past", "paste"});
   return *dict;
 }
 
@@ -75,14 +75,16 @@ TEST(Resolve, RegularInflectionsReachTheirBase) {
   for (const auto& [form, base] : cases) EXPECT_EQ(Resolved(form), base) << form;
 }
 
-TEST(Resolve, AShortStemTakesItsEBeforeTheStemItself) {
-  // hoped is hope, not hop (which doubles: hopped); used is use, not us; cared is care.
+TEST(Resolve, TheStemWithAnETakesPrecedence) {
+  // hoped is hope, not hop (which doubles: hopped); used is use, not us; pasted is paste.
   EXPECT_EQ(Resolved("hoped"), "hope");
   EXPECT_EQ(Resolved("hopped"), "hop");
   EXPECT_EQ(Resolved("used"), "use");
   EXPECT_EQ(Resolved("using"), "use");
   EXPECT_EQ(Resolved("uses"), "use");
   EXPECT_EQ(Resolved("cared"), "care");
+  EXPECT_EQ(Resolved("pasted"), "paste");
+  EXPECT_EQ(Resolved("wanted"), "want");
 }
 
 TEST(Resolve, IrregularFormsReachTheirBase) {
