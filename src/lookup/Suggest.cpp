@@ -153,6 +153,8 @@ class EditWalk {
 }  // namespace
 
 std::vector<SpellingMatch> WithinTwoEdits(const Dictionary& dict, std::string_view word) {
+  // A code point takes at most four bytes: anything longer is too long without decoding it.
+  if (word.size() > 4 * kLongestSuggestedWord) return {};
   std::u32string q = FoldedCodePoints(word);
   if (q.empty() || q.size() > kLongestSuggestedWord) return {};
   return EditWalk(dict, std::move(q)).Run();
