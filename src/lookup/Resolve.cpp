@@ -348,20 +348,11 @@ Resolution ResolveCopied(const Dictionary& dict, std::string_view copied) {
 
 std::string BalloonTitleFor(const Resolution& r) {
   if (!r.changed) return r.cleaned;
-  // Both words are English: left-to-right marks around the arrow keep "books → book" in that
-  // order whatever the balloon's reading direction, even next to a word that ends in a digit or
-  // a neutral mark.
-  constexpr std::string_view kLrm = "\xE2\x80\x8E";
-  constexpr std::string_view kArrow = " \xE2\x86\x92 ";
-  std::string title;
-  title += kLrm;
-  title += r.cleaned;
-  title += kLrm;
-  title += kArrow;
-  title += kLrm;
-  title += r.text;
-  title += kLrm;
-  return title;
+  // Both words are English and end in letters: the blanks and the ASCII arrow between them take
+  // the words' left-to-right direction, so a right-to-left balloon keeps "books -> book" in this
+  // order with the arrow unmirrored. No direction marks or arrow symbol: a balloon's font may
+  // have no glyph for them and draw boxes.
+  return r.cleaned + " -> " + r.text;
 }
 
 }  // namespace kelvara

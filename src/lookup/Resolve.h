@@ -47,8 +47,7 @@ std::vector<std::string> BaseCandidates(std::string_view word);
 std::string BaseFormHeadword(const Dictionary& dict, std::string_view word);
 
 // The balloon title for a resolution: the copied word, and "copied -> base" when the resolver
-// changed more than white space and punctuation, marked to stay left to right in a right-to-left
-// balloon.
+// changed more than white space and punctuation.
 std::string BalloonTitleFor(const Resolution& r);
 
 }  // namespace kelvara

@@ -18,9 +18,9 @@ std::wstring BalloonMeaning(std::wstring_view word, const SearchResult& result, 
   if (result.matches.empty()) return std::wstring(meaning);
   const std::string_view first = result.matches.Headword(0);
   if (CompareFolded(first, toolkit::WideToUtf8(word)) == 0) return std::wstring(meaning);
-  // The colon stays at the English headword's end in a right-to-left balloon: a left-to-right
-  // mark follows it.
-  return toolkit::Utf8ToWide(first) + L":\u200E\r\n" + std::wstring(meaning);
+  // The headword alone on its line: no trailing colon for a right-to-left balloon to move to the
+  // wrong end, no direction mark for a font without its glyph.
+  return toolkit::Utf8ToWide(first) + L"\r\n" + std::wstring(meaning);
 }
 
 }  // namespace kelvara

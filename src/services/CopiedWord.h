@@ -1,5 +1,5 @@
 // What the clipboard watcher makes of a copied text: the word for the word box and the balloon's
-// title (the copied word, or "copied → base"), and the balloon's text, which names the headword
+// title (the copied word, or "copied -> base"), and the balloon's text, which names the headword
 // the meaning belongs to when that is not the word itself.
 #pragma once
 
