@@ -57,6 +57,9 @@ struct SearchResult {
   // DamagedMeaningText when the lookup read a damaged block.
   std::string meaningText;
   bool damaged = false;
+  // When nothing matched: headwords the user may have meant, listed in place of matches
+  // (LookUpWord fills them; SearchWords leaves them empty).
+  std::vector<std::string> suggestions;
 };
 
 // Never throws on odd input: quotes, unclosed `[`, NUL, newlines and invalid UTF-8 are looked up

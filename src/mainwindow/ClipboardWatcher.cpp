@@ -9,6 +9,7 @@
 // platform may take seconds to hand over, on a later read tick.
 #include "frmMain.h"
 
+#include "CopiedWord.h"
 #include "toolkit/Clipboard.h"
 #include "toolkit/WindowRules.h"
 
@@ -59,15 +60,17 @@ void frmMain::CheckClipboard() {
     const toolkit::WindowState state = GetWindowState();
     if (copied.empty() || copied == LastClipText) return;
     LastClipText = copied;
-    txtWord.SetText(WordPart(copied));  // runs the lookup before it returns
+    // A short copy goes in cleaned and at its base form (books, -> book); a longer one as copied.
+    const std::optional<CopiedWord> resolved = dict_ ? ResolveCopiedWord(*dict_, copied) : std::nullopt;
+    txtWord.SetText(resolved ? std::wstring_view(resolved->word) : WordPart(copied));  // runs the lookup
 
     if (state == toolkit::WindowState::Minimized && ShowBalloon) {
       // In the tray with balloons on: the word and its meaning over the tray icon; the window
       // stays where it is. A minimised window always has a tray object, but should it not,
       // there is nothing to show the balloon on.
       if (!f_cSystray) return;
-      f_cSystray->BalloonTitle(copied);
-      f_cSystray->BalloonText(txtExp.Text());
+      f_cSystray->BalloonTitle(resolved ? resolved->title : copied);
+      f_cSystray->BalloonText(BalloonMeaning(txtWord.Text(), wordsRs_, txtExp.Text()));
       f_cSystray->BalloonIcon(kBalloonIconOfTheTray);
       f_cSystray->BalloonShow(true, kBalloonMs, false);
     } else if (state == toolkit::WindowState::Minimized) {

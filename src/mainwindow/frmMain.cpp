@@ -7,6 +7,7 @@
 #include "forms/Build.h"
 #include "forms/Design.h"
 #include "lookup/AllowKeys.h"
+#include "lookup/Suggest.h"
 #include "mMain.h"
 #include "toolkit/Application.h"
 #include "toolkit/MessageBox.h"
@@ -127,24 +128,30 @@ bool frmMain::MeaningIsNotFound() const {
 
 void frmMain::SearchWords(const std::wstring& Word) {
   if (!dict_) return;
-  SearchResult result = kelvara::SearchWords(*dict_, toolkit::WideToUtf8(Word));
+  // When nothing matches, the list shows what the user may have meant instead.
+  SearchResult result = LookUpWord(*dict_, toolkit::WideToUtf8(Word));
   // A longer word often lists the very same rows: the list is then not told of a change, which
   // would only make it draw them all again. (The meaning box skips an unchanged text itself.)
-  const bool sameRows = meaningShown_ && result.matches == wordsRs_.matches;
+  const bool sameRows = meaningShown_ && result.matches == wordsRs_.matches &&
+                        result.suggestions == wordsRs_.suggestions;
   wordsRs_ = std::move(result);
-  // The list holds no copies: it learns the number of matches and asks for the few it draws.
+  // The list holds no copies: it learns the number of rows and asks for the few it draws.
   if (sameRows) {
     lstWords.ShowFromStart();
   } else {
-    lstWords.SetCount(wordsRs_.matches.size());
+    lstWords.SetCount(wordsRs_.matches.empty() ? wordsRs_.suggestions.size() : wordsRs_.matches.size());
   }
   txtExp.SetText(toolkit::Utf8ToWide(wordsRs_.meaningText));
   meaningShown_ = true;
 }
 
 std::wstring frmMain::ListText(int index) const {
-  if (index < 0 || static_cast<size_t>(index) >= wordsRs_.matches.size()) return {};
-  return toolkit::Utf8ToWide(wordsRs_.matches.Headword(static_cast<size_t>(index)));
+  if (index < 0) return {};
+  const auto i = static_cast<size_t>(index);
+  if (wordsRs_.matches.empty())
+    return i < wordsRs_.suggestions.size() ? toolkit::Utf8ToWide(wordsRs_.suggestions[i]) : std::wstring();
+  if (i >= wordsRs_.matches.size()) return {};
+  return toolkit::Utf8ToWide(wordsRs_.matches.Headword(i));
 }
 
 void frmMain::lstWords_Click() {

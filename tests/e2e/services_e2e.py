@@ -22,6 +22,7 @@ TXT_WORD, TXT_EXP, LST_WORDS = 100, 101, 102
 TRAY_TIP = "واژه نامه کلوارا"
 NOT_FOUND = "کلمه مورد نظر يافت نشد."
 APPLE_MEANING = "سیب"
+BOOK_MEANING = "کتاب"
 HERE = os.path.dirname(os.path.abspath(__file__))
 # Long enough for the watcher (every 11th tick of a 10 ms timer) and Wine's clipboard import to
 # have acted several times over: a check that nothing happened waits this long.
@@ -277,6 +278,39 @@ def case_clip_balloon_two_quick_copies(d, opts):
         texts = balloon_texts(d)
         expect(APPLE_MEANING not in texts, "the first word's balloon came back: %r", texts)
         d.screenshot("balloon-book-later")
+
+
+def case_clip_balloon_base_form(d, opts):
+    """In the tray with balloons on, copying "books, " (a browser's double-click with its
+    comma) shows book's meaning in the balloon."""
+    with start_shown(d, opts) as k:
+        to_tray_by_escape(d)
+        click_in_watcher_menu(d, 1)
+        d.set_clipboard("books, ")
+        d.wait_for("the balloon with book's meaning", lambda: BOOK_MEANING in balloon_texts(d))
+        d.screenshot("balloon-books")  # its title reads "books → book"
+        s = d.state(MAIN_WINDOW)
+        expect(in_tray(s), "the window came out of the tray")
+        expect(word(s) == "book", "word box %r", word(s))
+
+
+def case_clip_misspelled(d, opts):
+    """Copying "recieve": the not-found message first, and "receive" listed; a click on it
+    shows its meaning."""
+    with start_shown(d, opts) as k:
+        d.set_clipboard("recieve")
+        s = wait_state(d, "the not-found message",
+                       lambda s: word(s) == "recieve" and meaning(s).startswith(NOT_FOUND))
+        expect("\r\nreceive" in meaning(s), "no suggestion below the message: %r", meaning(s))
+        lst = by_id(s, LST_WORDS)
+        expect(lst["count"] >= 1, "nothing listed: %r", lst)
+        d.screenshot("suggestions")
+        item = d.probe("item-rect", MAIN_WINDOW, LST_WORDS, 0)
+        expect(item.get("ok"), "no rectangle for the first suggestion: %r", item)
+        r = item["screen"]
+        d.click(r["left"] + 12, r["top"] + r["height"] // 2)
+        s = wait_state(d, "the suggestion looked up", lambda s: word(s) == "receive")
+        expect(meaning(s) == "دریافت کردن", "meaning %r", meaning(s))
 
 
 def case_clip_balloon_long(d, opts):

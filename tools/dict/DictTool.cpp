@@ -7,7 +7,9 @@
 
 #include "lookup/Dictionary.h"
 #include "lookup/DictionaryWriter.h"
+#include "lookup/Resolve.h"
 #include "lookup/SearchWords.h"
+#include "lookup/Suggest.h"
 #include "lookup/Tsv.h"
 #include "lookup/Utf8.h"
 
@@ -29,7 +31,11 @@ constexpr const char* kUsage =
     "  info DB                print what the file's header and table hold\n"
     "  verify DB              open the file and check every block and row\n"
     "  lookup DB WORD         look WORD up as the program does: each listed headword on its own\n"
-    "                         line, an empty line, then the meaning shown\n"
+    "                         line, an empty line, then the meaning shown; when nothing matches,\n"
+    "                         the suggestions are listed and follow the not-found message\n"
+    "  lookup --copied DB TEXT\n"
+    "                         look TEXT up as the program does with copied text: a short copy\n"
+    "                         is cleaned of blanks and punctuation and taken to its base form\n"
     "  import OUT.db SOURCE...\n"
     "                         make OUT.db from dictionaries: StarDict (.ifo), dictd (.index),\n"
     "                         DSL (.dsl, .dsl.dz), tab-separated (.tsv, .tab) or CSV (.csv).\n"
@@ -128,13 +134,21 @@ int Verify(const Dictionary& dict, const std::string& file, std::string& out, st
 }
 
 int Lookup(const Dictionary& dict, const std::string& word, std::string& out) {
-  const SearchResult result = SearchWords(dict, word);
+  const SearchResult result = LookUpWord(dict, word);
   for (std::size_t i = 0; i < result.matches.size(); ++i) {
     out += result.matches.Headword(i);
     out += '\n';
   }
+  for (const std::string& s : result.suggestions) {
+    out += s;
+    out += '\n';
+  }
   out += '\n';
-  out += result.meaningText;
+  // The meaning box's line breaks are CR LF; a terminal's are LF.
+  for (std::size_t i = 0; i < result.meaningText.size(); ++i) {
+    if (result.meaningText[i] == '\r' && i + 1 < result.meaningText.size() && result.meaningText[i + 1] == '\n') continue;
+    out += result.meaningText[i];
+  }
   out += '\n';
   return kExitOk;
 }
@@ -204,10 +218,13 @@ int RunDictTool(const std::vector<std::string>& args, std::string& out, std::str
     return RunImport(request, out, err, hooks);
   }
   if (command == "lookup") {
-    if (!expect(2)) return Usage(err, "lookup takes a dictionary file and a word.");
-    const auto dict = OpenOrReport(args[1], err);
+    const bool copied = operands >= 1 && args[1] == "--copied";
+    if (!expect(copied ? 3 : 2)) return Usage(err, "lookup takes a dictionary file and a word.");
+    const std::string& file = args[copied ? 2 : 1];
+    const std::string& word = args[copied ? 3 : 2];
+    const auto dict = OpenOrReport(file, err);
     if (!dict) return kExitDictionary;
-    return Lookup(*dict, args[2], out);
+    return Lookup(*dict, copied ? ResolveCopied(*dict, word).text : word, out);
   }
   return Usage(err, "unknown command '" + command + "'.");
 }

@@ -6,6 +6,7 @@
 
 #include "DictTool.h"
 #include "TestDictionary.h"
+#include "lookup/Suggest.h"
 
 namespace kelvara {
 namespace {
@@ -52,6 +53,24 @@ TEST(DictTool, BuildThenLookupPrintsTheListAnEmptyLineAndTheMeaning) {
   const ToolRun none = Tool({"lookup", db, "zebra"});
   EXPECT_EQ(none.code, kExitOk) << "nothing found is no failure";
   EXPECT_EQ(none.out, "\n" + std::string(NotFoundText) + "\n");
+}
+
+TEST(DictTool, LookupCopiedRunsTheResolverAndMissesListSuggestions) {
+  TempDir dir;
+  WriteText(dir / "words.tsv", kSource);
+  const std::string db = U8(dir / "Data.db");
+  ASSERT_EQ(Tool({"build", U8(dir / "words.tsv"), db}).code, kExitOk);
+
+  // As the watcher takes a copy: blanks and punctuation off, the base form of a plural.
+  EXPECT_EQ(Tool({"lookup", "--copied", db, "\xE2\x80\x9C" "cats,\xE2\x80\x9D "}).out, "cat\ncat food\n\nگربه\n");
+  EXPECT_EQ(Tool({"lookup", "--copied", db, "cat "}).out, "cat\ncat food\n\nگربه\n")
+      << "copied, the trailing blank is the browser's; typed, it stays part of the prefix";
+  // Nothing matches: the suggestions, listed and below the not-found message.
+  const std::string expected = "cat\ncab\n\n" + std::string(NotFoundText) + "\n\n" +
+                               std::string(kSuggestionsLabel) + "\ncat\ncab\n";
+  EXPECT_EQ(Tool({"lookup", db, "czt"}).out, expected);
+  EXPECT_EQ(Tool({"lookup", "--copied", db, "czt."}).out, expected);
+  EXPECT_EQ(Tool({"lookup", "--copied", db}).code, kExitUsage);
 }
 
 TEST(DictTool, DumpInfoAndVerify) {

@@ -58,7 +58,7 @@ TEST(MainLookup, RefusedKeysAreDroppedWithoutAMessage) {
   // The blank and backspace are letters of the word box too.
   m.Type(L' ');
   EXPECT_EQ(m.form->txtWord.Text(), L"ca ");
-  EXPECT_TRUE(m.List().empty());
+  EXPECT_TRUE(m.form->WordsRs().matches.empty()) << "no headword begins with \"ca \"";
   m.Type(L'\b');
   EXPECT_EQ(m.form->txtWord.Text(), L"ca");
 }
@@ -103,10 +103,31 @@ TEST(MainLookup, AWordThatMatchesNothingShowsTheNotFoundText) {
   MainWindowOn m;
   m.Type(L"cat");
   EXPECT_TRUE(m.form->Command3.Enabled());
-  m.Type(L"z");
+  m.Type(L"\b\b\bqqqq");  // nothing within two edits of it either
   EXPECT_TRUE(m.List().empty());
   EXPECT_EQ(m.form->txtExp.Text(), NotFoundW());
   EXPECT_FALSE(m.form->Command3.Enabled());
+}
+
+TEST(MainLookup, AMistypedWordListsSuggestionsBelowTheNotFoundText) {
+  MainWindowOn m;
+  m.Type(L"catlog");
+  // catalog is one letter away; cat, cab, catch are further or shorter: nearest first.
+  const std::vector<std::wstring> listed = m.List();
+  ASSERT_FALSE(listed.empty());
+  EXPECT_EQ(listed.front(), L"catalog");
+  EXPECT_LE(listed.size(), 5u);
+  const std::wstring meaning = m.form->txtExp.Text();
+  EXPECT_EQ(meaning.rfind(NotFoundW(), 0), 0u) << "the not-found message comes first";
+  EXPECT_NE(meaning.find(L"\r\ncatalog"), std::wstring::npos) << "then the suggestions, one a line";
+  EXPECT_TRUE(m.form->Command3.Enabled()) << "the first suggestion can be spoken";
+  EXPECT_EQ(m.form->txtWord.Text(), L"catlog") << "the typed word is left as typed";
+
+  // Clicking a suggestion looks it up as any listed headword.
+  m.ClickEntry(0);
+  EXPECT_EQ(m.form->txtWord.Text(), L"catalog");
+  EXPECT_EQ(m.List(), std::vector<std::wstring>{L"catalog"});
+  EXPECT_EQ(m.form->txtExp.Text(), L"\u0641\u0647\u0631\u0633\u062A");  // فهرست
 }
 
 TEST(MainLookup, AnEmptyMeaningShowsEmptyAndCanStillBePronounced) {
@@ -350,11 +371,17 @@ TEST(MainPronunciation, SpeaksTheFirstListedHeadwordWithANewVoiceEachClick) {
   m.form->Command3.Click();
   EXPECT_EQ(voices, 2);
   EXPECT_NE(m.form->Voice, first);
-  // Nothing to speak: the button is disabled, so a click does nothing at all.
-  m.Type(L"zz");
+  // A suggestion is spoken like a listed headword.
+  m.Type(L"tz");  // "catz": nothing begins with it, cat is one edit away
+  ASSERT_TRUE(m.form->Command3.Enabled());
   m.form->Command3.Click();
-  EXPECT_EQ(voices, 2);
-  EXPECT_EQ(spoken.size(), 2u);
+  EXPECT_EQ(spoken.back(), m.form->ListText(0));
+  EXPECT_EQ(spoken.back(), L"cat");
+  // Nothing to speak: the button is disabled, so a click does nothing at all.
+  m.Type(L"\b\b\b\bqqqq");
+  m.form->Command3.Click();
+  EXPECT_EQ(voices, 3);
+  EXPECT_EQ(spoken.size(), 3u);
 }
 
 TEST(MainPronunciation, ASpeechServiceThatCannotSpeakIsExplainedInPersian) {

@@ -84,12 +84,20 @@ TEST(MainLookupView, ALookupThatChangesNothingShownDrawsNothingAgainButStillRuns
   EXPECT_EQ(m.form->txtExp.SelLength(), 0);
 
   DrawNow(*m.form);
-  m.Type(L'x');  // zebrx: nothing; both change and are drawn again
+  m.Type(L'x');  // zebrx: nothing matches; zebra comes back as a suggestion, drawn anew
   EXPECT_EQ(lookups, 3);
+  EXPECT_TRUE(m.form->WordsRs().matches.empty());
+  EXPECT_EQ(m.List(), std::vector<std::wstring>{L"zebra"});
+  EXPECT_EQ(m.form->txtExp.Text().rfind(NotFoundW(), 0), 0u);
+  EXPECT_TRUE(WaitsToBeDrawn(m.form->lstWords.hWnd()));
+  EXPECT_TRUE(WaitsToBeDrawn(m.form->txtExp.hWnd()));
+  EXPECT_TRUE(m.form->Command3.Enabled());
+
+  DrawNow(*m.form);
+  m.Type(L"qqq");  // zebrxqqq: nothing near either; the message alone
   EXPECT_TRUE(m.List().empty());
   EXPECT_EQ(m.form->txtExp.Text(), NotFoundW());
   EXPECT_TRUE(WaitsToBeDrawn(m.form->lstWords.hWnd()));
-  EXPECT_TRUE(WaitsToBeDrawn(m.form->txtExp.hWnd()));
   EXPECT_FALSE(m.form->Command3.Enabled());
 }
 

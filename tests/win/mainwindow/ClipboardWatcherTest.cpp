@@ -120,11 +120,12 @@ TEST_F(ClipboardWatcher, InTheTrayWithBalloonsOnTheMeaningGoesIntoABalloonAndThe
   main->Ballon_menu->onClick();
   ASSERT_TRUE(main->ShowBalloon);
   ToTray();
-  Copy(L"  Cat\r\n");  // used exactly as copied
+  Copy(L"  Cat\r\n");  // a short copy: cleaned of its blanks
   EXPECT_FALSE(Shown());
   EXPECT_EQ(State(), WindowState::Minimized);
   ASSERT_NE(main->f_cSystray, nullptr);
-  EXPECT_EQ(main->f_cSystray->BalloonTitle(), L"  Cat\r\n");
+  EXPECT_EQ(main->f_cSystray->BalloonTitle(), L"Cat");
+  EXPECT_EQ(main->LastClipText, L"  Cat\r\n");
   EXPECT_EQ(main->f_cSystray->BalloonText(), main->txtExp.Text());
   EXPECT_EQ(main->f_cSystray->BalloonIcon(), 4u);
 
@@ -155,6 +156,44 @@ TEST_F(ClipboardWatcher, EachCopiedWordIsOneBalloonNotificationWithItsTitleTextA
     EXPECT_EQ(sent.dwInfoFlags, static_cast<DWORD>(NIIF_USER));
     EXPECT_EQ(sent.hBalloonIcon, trayIcon);
   }
+}
+
+TEST_F(ClipboardWatcher, ACopiedWordWithItsPunctuationShowsItsBaseFormsMeaning) {
+  main->Ballon_menu->onClick();
+  ToTray();
+  Copy(L"books, ");
+  EXPECT_EQ(main->txtWord.Text(), L"book");
+  EXPECT_EQ(main->LastClipText, L"books, ") << "the raw copy, so that the same copy acts once";
+  ASSERT_NE(main->f_cSystray, nullptr);
+  EXPECT_EQ(main->f_cSystray->BalloonTitle(), L"books -> book");
+  EXPECT_EQ(main->f_cSystray->BalloonText(), L"\u06A9\u062A\u0627\u0628");  // کتاب, book's own meaning
+
+  // Only white space and punctuation removed: the title is the word alone.
+  Copy(L"\u201CBook.\u201D");
+  EXPECT_EQ(main->f_cSystray->BalloonTitle(), L"Book");
+  EXPECT_EQ(main->txtWord.Text(), L"Book");
+
+  // A prefix-only match: the balloon says whose meaning it shows.
+  Copy(L"appl");
+  EXPECT_EQ(main->f_cSystray->BalloonText(), L"apple\r\n\u0633\u06CC\u0628");
+}
+
+TEST_F(ClipboardWatcher, TheRawCopyDecidesWhetherATextIsNew) {
+  Copy(L"books, ");
+  EXPECT_EQ(main->txtWord.Text(), L"book");
+  main->txtWord.SetText(L"cat");
+  Copy(L"books, ");
+  EXPECT_EQ(main->txtWord.Text(), L"cat") << "the same copy twice acts once";
+  Copy(L"books");  // another copy of the same word acts
+  EXPECT_EQ(main->txtWord.Text(), L"book");
+}
+
+TEST_F(ClipboardWatcher, AMisspelledCopyShowsNotFoundAndSuggestions) {
+  Copy(L"bokk.");
+  EXPECT_EQ(main->txtWord.Text(), L"bokk");
+  ASSERT_GE(main->lstWords.ListCount(), 1);
+  EXPECT_EQ(main->ListText(0), L"book");
+  EXPECT_EQ(main->txtExp.Text().rfind(NotFound(), 0), 0u);
 }
 
 TEST_F(ClipboardWatcher, WithBalloonsOnButTheWindowShownNoBalloonIsShown) {
@@ -188,9 +227,11 @@ TEST_F(ClipboardWatcher, OddTextsKeepTheWordListAndMeaningInStep) {
     Copy(text);
     const std::wstring word = main->txtWord.Text();
     ASSERT_FALSE(word.empty());
-    // Whatever the box made of the text, the list and meaning are those of the box's word.
-    if (main->lstWords.ListCount() == 0) {
-      EXPECT_EQ(main->txtExp.Text(), NotFound()) << "for a copied text of " << text.size();
+    // Whatever the box made of the text, the list and meaning are those of the box's word:
+    // its matches, or the not-found message and the suggestions listed.
+    if (main->WordsRs().matches.empty()) {
+      EXPECT_EQ(main->txtExp.Text().rfind(NotFound(), 0), 0u) << "for a copied text of " << text.size();
+      EXPECT_EQ(static_cast<size_t>(main->lstWords.ListCount()), main->WordsRs().suggestions.size());
     } else {
       EXPECT_NE(main->txtExp.Text(), NotFound());
     }
