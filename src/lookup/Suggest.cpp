@@ -166,7 +166,8 @@ std::size_t Commonness(const Dictionary& dict, std::size_t position) {
   folded.push_back(' ');
   const auto [first, last] = dict.PrefixRange(folded);
   std::size_t senses = 0;
-  const std::string_view meaning = dict.Meaning(dict.SortedRow(position));
+  // A meaning in a damaged block counts no senses; the lookup itself reports the damage.
+  const std::string meaning = dict.Meaning(dict.SortedRow(position)).value_or(std::string());
   if (!meaning.empty()) {
     senses = 1;
     // Senses are separated by the Persian comma or a semicolon.

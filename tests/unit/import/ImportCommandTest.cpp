@@ -6,7 +6,9 @@
 
 #include "DictTool.h"
 #include "TestDictionary.h"
+#include "lookup/Dictionary.h"
 #include "lookup/FileAccess.h"
+#include "lookup/Suggest.h"
 
 namespace kelvara {
 namespace {
@@ -38,10 +40,11 @@ std::string ReadText(const std::filesystem::path& p) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The meaning the program would show for `word`, line breaks as the meaning box gets them.
 std::string Meaning(const std::string& db, const std::string& word) {
-  const ToolRun r = Tool({"lookup", db, word});
-  const std::size_t blank = r.out.find("\n\n");
-  return blank == std::string::npos ? r.out : r.out.substr(blank + 2, r.out.size() - blank - 3);
+  const OpenResult opened = Dictionary::Open(std::filesystem::path(std::u8string(db.begin(), db.end())));
+  if (!opened.dict) return "cannot open: " + opened.message;
+  return LookUpWord(*opened.dict, word).meaningText;
 }
 
 class Import : public ::testing::Test {
