@@ -15,6 +15,9 @@ import sys
 LAYERS = ["shared", "lookup", "import", "toolkit", "limiter", "tray", "settings", "forms",
           "speech", "dialogs", "mainwindow", "app"]
 
+# Headers the build generates outside src/ (they include nothing): below every layer.
+GENERATED = {"kelvara/Version.h"}
+
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 
 
@@ -36,6 +39,8 @@ def main() -> int:
             if file.suffix not in (".h", ".cpp", ".inc"):
                 continue
             for target in INCLUDE.findall(file.read_text(encoding="utf-8", errors="replace")):
+                if target in GENERATED:
+                    continue
                 parts = target.split("/")
                 if len(parts) > 1 and (src / parts[0]).is_dir():
                     to = parts[0]
