@@ -568,10 +568,12 @@ class Oracle:
         if done.returncode != 0:
             raise Failure("kelvara-dict lookup %r failed: %s" % (word, done.stderr))
         out = done.stdout.decode("utf-8")
+        # The tool prints a meaning's line breaks as LF; the meaning box holds them as CR LF.
+        box = lambda text: text.rstrip("\n").replace("\n", "\r\n")
         if out.startswith("\n"):
-            return [], out[1:].rstrip("\n")
+            return [], box(out[1:])
         heads, _, meaning = out.partition("\n\n")
-        return heads.split("\n"), meaning.rstrip("\n")
+        return heads.split("\n"), box(meaning)
 
 
 def main_controls(state):

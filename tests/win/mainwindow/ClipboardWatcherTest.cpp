@@ -139,6 +139,7 @@ TEST_F(ClipboardWatcher, EachCopiedWordIsOneBalloonNotificationWithItsTitleTextA
   // Windows 10 and 11 make every NIF_INFO modification a banner with its sound.
   ShellRecorder shell;
   main->TrayShell = shell.Seam();
+  EndWindowFirst endFirst{*this};
   main->Ballon_menu->onClick();
   ToTray();
   HICON trayIcon = nullptr;

@@ -75,6 +75,16 @@ struct ShellRecorder {
 
 class ServicesTest : public ::testing::Test {
  protected:
+  // A recorder made on a test's own stack must outlive the main window, whose end still sends
+  // the shell its last calls: declared after the recorder, this ends the window first.
+  struct EndWindowFirst {
+    ServicesTest& test;
+    ~EndWindowFirst() {
+      test.access.reset();
+      test.main.reset();
+    }
+  };
+
   void SetUp() override;
   void TearDown() override;
 

@@ -193,6 +193,7 @@ TEST_F(TrayState, TheIconKeepsOneIdAcrossHidingAndRestoring) {
   // Windows remembers "always show" for the program's icon by its id.
   ShellRecorder shell;
   main->TrayShell = shell.Seam();
+  EndWindowFirst endFirst{*this};
   for (int cycle = 0; cycle < 2; ++cycle) {
     ToTray();
     Notify(WM_LBUTTONDBLCLK);
@@ -221,6 +222,7 @@ TEST_F(StartSwitch, AMinusTStartBeforeTheShellIsUpGetsItsIconOnceTheShellTakesIt
     return Shell_NotifyIconW(m, &copy);
   };
   trayShell = shell.Seam();
+  EndWindowFirst endFirst{*this};
   Start(L"-t");
   EXPECT_FALSE(Shown());
   ASSERT_NE(main->f_cSystray, nullptr);
