@@ -12,6 +12,7 @@
 #include <psapi.h>
 #include <winternl.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -24,8 +25,10 @@ struct GdiEntry {  // the table's 24-byte entry
   ULONG64 object;
   USHORT ownerPid;
   USHORT count;
-  USHORT upper;
-  USHORT type;
+  UCHAR extType;  // the object's type as the handle's upper word carries it
+  UCHAR generation;
+  UCHAR type;  // 0 marks a free entry
+  UCHAR flags;
   ULONG64 user;
 };
 static_assert(sizeof(GdiEntry) == kGdiEntrySize);
@@ -43,9 +46,12 @@ F Ntdll(const char* name) {
 }
 
 // GDI objects of the process: Windows shares one table among all processes, so the process's
-// own are those it owns; under Wine the table is the process's own with owner 0, and a freed
-// entry keeps its type but loses its object.
-long CountGdiObjects(HANDLE process, DWORD pid, bool wine) {
+// own are those it owns. Under Wine the table is the process's own with owner 0, and a free entry
+// has type 0 but not a null object: Wine chains its free entries through the object field, so
+// counting non-null objects counted the free list as well, and the count rose by one whenever the
+// program's GDI objects reached a new peak (the first clipboard run did), without any leak.
+// With `live`, each live entry is listed as "index:type".
+long CountGdiObjects(HANDLE process, DWORD pid, bool wine, std::string* live) {
   auto query = Ntdll<NtQueryInformationProcessFn>("NtQueryInformationProcess");
   if (!query) return -1;
   PROCESS_BASIC_INFORMATION basic{};
@@ -71,8 +77,15 @@ long CountGdiObjects(HANDLE process, DWORD pid, bool wine) {
     }
     any = true;
     for (const GdiEntry& e : chunk) {
-      if (wine ? e.object != 0 : (e.object != 0 && e.ownerPid == static_cast<USHORT>(pid)))
-        ++count;
+      const bool owned = wine ? e.type != 0 && e.object != 0
+                              : e.object != 0 && e.ownerPid == static_cast<USHORT>(pid);
+      if (!owned) continue;
+      ++count;
+      if (live) {
+        if (!live->empty()) *live += ',';
+        *live += std::to_string(offset / kGdiEntrySize + static_cast<size_t>(&e - chunk.data())) +
+                 ':' + std::to_string(e.extType);
+      }
     }
   }
   return any ? count : -1;
@@ -154,7 +167,7 @@ long CountHandles(DWORD pid) {
 
 }  // namespace
 
-bool ReadCounters(DWORD pid, ProcessCounters& out) {
+bool ReadCounters(DWORD pid, ProcessCounters& out, std::string* live) {
   out = ProcessCounters{};
   out.wine = UnderWine();
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
@@ -169,7 +182,7 @@ bool ReadCounters(DWORD pid, ProcessCounters& out) {
                            sizeof memory)) {
     out.apiPrivateBytes = static_cast<long long>(memory.PrivateUsage);
   }
-  out.gdiTable = CountGdiObjects(process, pid, out.wine);
+  out.gdiTable = CountGdiObjects(process, pid, out.wine, live);
   out.windows = CountWindows(pid);
   out.handles = CountHandles(pid);
   CloseHandle(process);

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 struct ProcessCounters {
   bool wine = false;
   // The platform's own answers (0 under Wine 8, which does not keep them).
@@ -14,5 +16,6 @@ struct ProcessCounters {
   long handles = -1;   // kernel handles of the process in the system's handle list
 };
 
-// false when the process cannot be opened.
-bool ReadCounters(DWORD pid, ProcessCounters& out);
+// false when the process cannot be opened. With `live`, the live entries of the GDI table as
+// "index:type,..." (to tell which object a workload left behind).
+bool ReadCounters(DWORD pid, ProcessCounters& out, std::string* live = nullptr);

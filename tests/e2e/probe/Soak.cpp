@@ -516,7 +516,8 @@ int SoakDialogs(long openings) {
 
 int Counters(DWORD pid) {
   ProcessCounters c;
-  const bool opened = ReadCounters(pid, c);
+  std::string live;
+  const bool opened = ReadCounters(pid, c, &live);
   JsonWriter json;
   json.BeginObject()
       .Field("pid", static_cast<int64_t>(pid))
@@ -529,9 +530,40 @@ int Counters(DWORD pid) {
       .Field("gdi_table", static_cast<int64_t>(c.gdiTable))
       .Field("windows", static_cast<int64_t>(c.windows))
       .Field("handles", static_cast<int64_t>(c.handles))
+      .Field("gdi_entries", std::string_view(live))
       .EndObject();
   Print(json.str());
   return opened ? 0 : 1;
+}
+
+// The GDI count checked on the probe's own process: brushes made and freed out of order (so that
+// the freed entries form a chain) must move the count by exactly the brushes alive.
+int CountersCheck() {
+  const DWORD self = GetCurrentProcessId();
+  ProcessCounters c;
+  std::vector<long> readings;
+  const auto read = [&] {
+    readings.push_back(ReadCounters(self, c) ? c.gdiTable : -1);
+    return readings.back();
+  };
+  constexpr int kBrushes = 20;
+  std::vector<HBRUSH> brushes;
+  read();  // the first reading makes objects of its own (the window enumeration's), once
+  const long start = read();
+  for (int i = 0; i < kBrushes; ++i) brushes.push_back(CreateSolidBrush(RGB(i, 0, 0)));
+  const long made = read();
+  for (int i = 0; i < kBrushes; i += 2) DeleteObject(brushes[static_cast<size_t>(i)]);
+  const long half = read();
+  for (int i = 1; i < kBrushes; i += 2) DeleteObject(brushes[static_cast<size_t>(i)]);
+  const long freed = read();
+  const bool ok = start > 0 && made == start + kBrushes && half == start + kBrushes / 2 &&
+                  freed == start;
+  std::string figures;
+  for (long r : readings) figures += (figures.empty() ? "" : ",") + std::to_string(r);
+  JsonWriter json;
+  json.BeginObject().Field("ok", ok).Field("readings", std::string_view(figures)).EndObject();
+  Print(json.str());
+  return ok ? 0 : 1;
 }
 
 int ClipboardNumber() {
@@ -579,6 +611,7 @@ long Number(const wchar_t* text) { return std::wcstol(text, nullptr, 10); }
 int SoakCommand(int argc, wchar_t** argv) {
   const std::wstring command = argv[1];
   if (command == L"counters" && argc == 3) return Counters(static_cast<DWORD>(Number(argv[2])));
+  if (command == L"counters-check" && argc == 2) return CountersCheck();
   if (command == L"clipboard-number" && argc == 2) return ClipboardNumber();
   if (command == L"taskbar-created" && argc == 3) return TaskbarCreated(Number(argv[2]));
   if (command == L"stall" && argc == 3) return Stall(Number(argv[2]));
@@ -593,6 +626,8 @@ int SoakCommand(int argc, wchar_t** argv) {
 const char* SoakUsage() {
   return "  counters PID             what a process holds: the platform's counters and the\n"
          "                           probe's own counts (GDI table, windows, handles)\n"
+         "  counters-check           the GDI count of the probe's own process, checked with\n"
+         "                           brushes made and freed\n"
          "  clipboard-number         the clipboard's sequence number\n"
          "  taskbar-created N        broadcast the shell's \"TaskbarCreated\" N times\n"
          "  stall MS                 stop the main window's thread for MS milliseconds\n"
