@@ -21,9 +21,12 @@ import services_e2e as services  # noqa: E402
 from kelvara_e2e import Failure, MAIN_WINDOW, by_id, expect  # noqa: E402
 from services_e2e import TXT_WORD, LST_WORDS, TRAY_TIP, Kelvara, word, meaning  # noqa: E402
 
-# Longer than any wait a busy machine gives a window that works, far shorter than the
-# neighbour's misdeed.
-BLOCKED_MS = 1000
+# The longest the window's thread may keep a message waiting while a neighbour misbehaves,
+# measured inside that thread.
+LONGEST_GAP_MS = 100
+# A ping from another process waits on the machine as well (that process, the Wine server, the
+# scheduler of a loaded machine): only a window that is plainly stuck keeps it waiting this long.
+PING_CEILING_MS = 1000
 
 
 class Helper:
@@ -63,10 +66,22 @@ def lookup_arrives(d, text, timeout=10.0):
 
 
 def responsiveness(d, seconds, when):
-    ping = services.Pinger(d, seconds).result()
+    """How the main window's thread handles its messages for `seconds`: measured inside it by
+    the probe's hook, and by a ping from outside beside it. Records and returns both."""
+    ping = services.Pinger(d, seconds)
+    inside = d.probe("dispatch-gaps", int(seconds * 1000), timeout=seconds + 60)
+    ping = ping.result()
+    if not inside.get("hooked"):
+        raise Failure("the probe could not hook the window's thread: %r" % inside)
+    expect(inside.get("ok"), "the window's thread took no message for seconds: %r", inside)
     expect(ping["found"] and ping["unanswered"] == 0, "the window did not answer: %r", ping)
-    services.record(d, "longest wait for an answer %s (ms)" % when, ping["longest_ms"])
-    return ping["longest_ms"]
+    figures = {"longest_gap_ms": inside["longest_us"] / 1000.0,
+               "gaps_over_%d_ms" % (inside["long_gap_us"] // 1000): inside["long_gaps"],
+               "handling_ms": inside["busy_us"] // 1000, "messages": inside["retrievals"],
+               "longest_after_message": inside["longest_after"],
+               "ping_longest_ms": ping["longest_ms"]}
+    services.record(d, "message handling %s" % when, figures)
+    return inside, ping
 
 
 # ---------------------------------------------------------------------------------------------
@@ -78,27 +93,33 @@ def case_fault_owner_never_renders(d, opts):
     with services.start_shown(d, opts) as k:
         d.set_clipboard("apple")
         lookup_arrives(d, "apple")
-        # The same window's answers with nothing wrong, on this machine at this moment: a busy
-        # machine delays them all alike.
-        usual = responsiveness(d, 3.0, "with a sound clipboard")
+        # The same window with nothing wrong, on this machine at this moment, for the record.
+        responsiveness(d, 3.0, "with a sound clipboard")
         owner = Helper(d, "lazy-clipboard", 120)
         try:
             expect(owner.answer["offered"], "the helper could not offer its text: %r", owner.answer)
-            # The watcher asks for the text (and the owner hangs) within a few reads.
+            # The watcher asks for the text (and the owner hangs) within a few reads, and waits
+            # for that read once.
             time.sleep(1.0)
-            longest = responsiveness(d, 3.0, "while the owner hangs")
-            # A window waiting on the owner would keep the pinger waiting for the whole
-            # measurement; the figures themselves are kept (their goal is 100 ms), since a
-            # loaded machine stretches every wait.
-            expect(longest < BLOCKED_MS,
-                   "the window kept a message waiting %.0f ms (%.0f ms with a sound clipboard)",
-                   longest, usual)
+            inside, ping = responsiveness(d, 3.0, "while the owner hangs")
+            longest = inside["longest_us"] / 1000.0
+            expect(longest <= LONGEST_GAP_MS, "the window kept a message waiting %.0f ms (after "
+                   "message 0x%x)", longest, inside["longest_after"])
+            # A window that waits on the owner at every read of the clipboard stays under the
+            # limit each time, but is held again and again.
+            expect(inside["long_gaps"] <= 2, "the window was held %d times for %d ms or more",
+                   inside["long_gaps"], inside["long_gap_us"] // 1000)
+            expect(ping["longest_ms"] < PING_CEILING_MS, "a ping from outside waited %.0f ms",
+                   ping["longest_ms"])
             s = d.state(MAIN_WINDOW)
             expect(word(s) == "apple", "the word box changed to %r", word(s))
             d.screenshot("owner-hangs")
         finally:
             owner.end()
-        # The clipboard is free again: the next copy goes through as usual.
+        # Wine takes in an X11 copy only if it can open the clipboard at that moment, and does
+        # not try again: the next copy is made once the read stuck on the dead owner has let go.
+        d.wait_for("the clipboard to be free", lambda: d.probe("clipboard-free")["free"],
+                   timeout=15)
         d.set_clipboard("book")
         s = lookup_arrives(d, "book", timeout=15)
         expect(meaning(s) == "کتاب", "meaning %r", meaning(s))

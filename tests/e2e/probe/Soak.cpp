@@ -16,6 +16,7 @@
 
 #include "Counters.h"
 #include "Json.h"
+#include "Responsiveness.h"
 
 namespace {
 
@@ -575,6 +576,16 @@ int ClipboardNumber() {
   return 0;
 }
 
+// Whether the clipboard can be opened now: nobody is reading or writing it.
+int ClipboardFree() {
+  const bool free = OpenClipboard(nullptr) != FALSE;
+  if (free) CloseClipboard();
+  JsonWriter json;
+  json.BeginObject().Field("free", free).EndObject();
+  Print(json.str());
+  return 0;
+}
+
 // The shell's restart as programs hear it, `times` times in a row.
 int TaskbarCreated(long times) {
   const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
@@ -613,8 +624,11 @@ int SoakCommand(int argc, wchar_t** argv) {
   if (command == L"counters" && argc == 3) return Counters(static_cast<DWORD>(Number(argv[2])));
   if (command == L"counters-check" && argc == 2) return CountersCheck();
   if (command == L"clipboard-number" && argc == 2) return ClipboardNumber();
+  if (command == L"clipboard-free" && argc == 2) return ClipboardFree();
   if (command == L"taskbar-created" && argc == 3) return TaskbarCreated(Number(argv[2]));
   if (command == L"stall" && argc == 3) return Stall(Number(argv[2]));
+  if (command == L"dispatch-gaps" && argc == 3)
+    return DispatchGaps(FindTop(0, kMainTitle, L"KelvaraForm"), Number(argv[2]));
   if (command == L"soak-tray" && argc == 3) return SoakTray(Number(argv[2]));
   if (command == L"soak-lookups" && argc == 4) return SoakLookups(Number(argv[2]), Number(argv[3]));
   if (command == L"soak-clipboard" && argc == 5)
@@ -629,8 +643,12 @@ const char* SoakUsage() {
          "  counters-check           the GDI count of the probe's own process, checked with\n"
          "                           brushes made and freed\n"
          "  clipboard-number         the clipboard's sequence number\n"
+         "  clipboard-free           whether the clipboard can be opened now\n"
          "  taskbar-created N        broadcast the shell's \"TaskbarCreated\" N times\n"
          "  stall MS                 stop the main window's thread for MS milliseconds\n"
+         "  dispatch-gaps MS         for MS milliseconds, the longest time the main window's\n"
+         "                           thread kept a waiting message unhandled, measured inside\n"
+         "                           its process (kelvara-e2e-gaps.dll)\n"
          "  soak-tray N              N hide-to-tray and restore cycles of the main window\n"
          "  soak-lookups N K         N lookups set into the word box, a list click every K\n"
          "  soak-clipboard N MODE WORDS  N clipboard changes; MODE shown|balloon|restore;\n"
