@@ -121,7 +121,8 @@ class Soak:
         expect(self.program.running(), "the program ended during the %s workload", name)
         live_before, live_after = before.pop("gdi_entries"), after.pop("gdi_entries")
         figure = {"before": before, "after": after, "report": report,
-                  "seconds": round(time.monotonic() - started, 1)}
+                  "seconds": round(time.monotonic() - started, 1),
+                  "load_average": [round(x, 2) for x in os.getloadavg()]}
         self.figures["workloads"][name] = figure
         print("%-10s %s" % (name, json.dumps(figure, ensure_ascii=False)))
         grown = []
