@@ -282,9 +282,11 @@ class Soak:
 
     def dialogs(self):
         # Whole rounds of the three (Options saved, Options cancelled, About), warm-up and run
-        # alike, so both end with About closed last: one bitmap that is there after About has
-        # closed is gone after Options has, so a run ending with Options reads one object fewer
-        # than a warm-up ending with About, though nothing grows from round to round.
+        # alike, so both end with About closed last. Closing About gives the focus back to the
+        # word box and closing Options leaves it on the Options button; the focused word box has
+        # a caret, for which Wine keeps a bitmap (1 x 13, monochrome), so a run ending with
+        # Options reads one object fewer than one ending with About, though nothing grows from
+        # round to round.
         n = 3 * -(-self.count("dialogs") // 3)
         self.workload("dialogs", lambda: self.probe_run("soak-dialogs", 3),
                       lambda: {"openings": self.chunked("soak-dialogs", n, 12)["done"]})
