@@ -13,13 +13,6 @@ namespace {
 
 constexpr DWORD kAnswerMs = 5000;
 
-void Print(const std::string& utf8) {
-  DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()),
-            &written, nullptr);
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "\n", 1, &written, nullptr);
-}
-
 std::wstring BesideProbe(const wchar_t* name) {
   wchar_t path[MAX_PATH]{};
   const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -42,7 +35,7 @@ bool Ask(gaps::Shared& shared, DWORD threadId, gaps::Request request) {
 
 }  // namespace
 
-int DispatchGaps(HWND main, long ms) {
+std::string DispatchGaps(HWND main, long ms, bool& measured) {
   JsonWriter json;
   json.BeginObject();
   const DWORD threadId = main ? GetWindowThreadProcessId(main, nullptr) : 0;
@@ -59,7 +52,7 @@ int DispatchGaps(HWND main, long ms) {
                         : nullptr;
   HHOOK hooked = shared && hook ? SetWindowsHookExW(WH_GETMESSAGE, hook, dll, threadId) : nullptr;
   const DWORD error = hooked ? 0 : GetLastError();
-  bool measured = false;
+  measured = false;
   if (hooked && Ask(*shared, threadId, gaps::kReset)) {
     Sleep(static_cast<DWORD>(ms));
     measured = Ask(*shared, threadId, gaps::kReport);
@@ -82,8 +75,7 @@ int DispatchGaps(HWND main, long ms) {
         .Field("long_gap_us", gaps::kLongGapUs);
   }
   json.EndObject();
-  Print(json.str());
   if (shared) UnmapViewOfFile(shared);
   if (mapping) CloseHandle(mapping);
-  return measured ? 0 : 1;
+  return json.str();
 }

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Hooks kelvara-e2e-gaps.dll (beside the probe) onto the thread of `main` for `ms` milliseconds
-// and prints its figures as JSON; 1 when the thread never answered or could not be hooked.
-int DispatchGaps(HWND main, long ms);
+// and returns its figures as JSON; `measured` is false when the thread never answered or could
+// not be hooked.
+std::string DispatchGaps(HWND main, long ms, bool& measured);

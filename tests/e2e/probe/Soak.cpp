@@ -627,8 +627,11 @@ int SoakCommand(int argc, wchar_t** argv) {
   if (command == L"clipboard-free" && argc == 2) return ClipboardFree();
   if (command == L"taskbar-created" && argc == 3) return TaskbarCreated(Number(argv[2]));
   if (command == L"stall" && argc == 3) return Stall(Number(argv[2]));
-  if (command == L"dispatch-gaps" && argc == 3)
-    return DispatchGaps(FindTop(0, kMainTitle, L"KelvaraForm"), Number(argv[2]));
+  if (command == L"dispatch-gaps" && argc == 3) {
+    bool measured = false;
+    Print(DispatchGaps(FindTop(0, kMainTitle, L"KelvaraForm"), Number(argv[2]), measured));
+    return measured ? 0 : 1;
+  }
   if (command == L"soak-tray" && argc == 3) return SoakTray(Number(argv[2]));
   if (command == L"soak-lookups" && argc == 4) return SoakLookups(Number(argv[2]), Number(argv[3]));
   if (command == L"soak-clipboard" && argc == 5)
