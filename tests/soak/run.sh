@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The full soak: kelvara.exe through 500 tray cycles, 10,000 lookups, 2,000 clipboard changes
-# and 200 dialog openings in one run (about ten minutes), its objects and memory counted before
-# and after each workload. CI runs a tenth of it (the e2e case soak_short).
+# and 200 dialog openings in one run (24 minutes on two busy cores), its objects and memory
+# counted before and after each workload. CI runs a tenth of it (the e2e case soak_short).
+# The last run's figures: tests/soak/README.md.
 #   tests/soak/run.sh [--no-build]
 # Uses a Wine prefix and display of its own (build/wine/soak-prefix), so it can run beside the
 # other tests. Figures: build/win/soak-artifacts/soak-figures.json, and the output.
