@@ -105,9 +105,10 @@ def case_fault_owner_never_renders(d, opts):
             longest = inside["longest_us"] / 1000.0
             expect(longest <= LONGEST_GAP_MS, "the window kept a message waiting %.0f ms (after "
                    "message 0x%x)", longest, inside["longest_after"])
-            # A window that waits on the owner at every read of the clipboard stays under the
-            # limit each time, but is held again and again.
-            expect(inside["long_gaps"] <= 2, "the window was held %d times for %d ms or more",
+            # A window that waits on the owner at every read of the clipboard (about nine times
+            # a second) stays under the limit each time, but is held again and again; a loaded
+            # machine stretches a sound window's handling that far only now and then.
+            expect(inside["long_gaps"] <= 3, "the window was held %d times for %d ms or more",
                    inside["long_gaps"], inside["long_gap_us"] // 1000)
             expect(ping["longest_ms"] < PING_CEILING_MS, "a ping from outside waited %.0f ms",
                    ping["longest_ms"])
