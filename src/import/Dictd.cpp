@@ -173,8 +173,8 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
   std::stable_sort(order.begin(), order.end(),
                    [&](std::uint32_t a, std::uint32_t b) { return lines[a].offset < lines[b].offset; });
   out.entries.clear();
-  out.entries.resize(lines.size());
-  std::string text;
+  out.entries.Resize(lines.size());
+  std::string text, word, meaning;
   std::uint64_t done = 0;
   const auto readText = [&](const IndexLine& e, std::string& into) {
     if (!dict.Read(e.offset, e.length, into, why)) {
@@ -196,23 +196,25 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
   for (const std::uint32_t i : order) {
     IndexLine& e = lines[i];
     if (!readText(e, text)) return false;
-    Entry& entry = out.entries[i];
-    if (!utf8::IsValid(e.word)) {
+    std::string_view headword = e.word;
+    if (!utf8::IsValid(headword)) {
       if (utf8Dictionary) {
         error = indexName + ": line " + std::to_string(e.line) + ": the headword " +
                 QuoteWord(e.word) + " is not valid UTF-8";
         return false;
       }
-      e.word = Latin1ToUtf8(e.word);
+      word = Latin1ToUtf8(e.word);
+      headword = word;
     }
-    entry.headword = std::move(e.word);
-    if (entry.headword.empty()) entry.headword = FirstLine(text);
-    if (entry.headword.empty()) {
+    if (headword.empty()) headword = FirstLine(text);
+    if (headword.empty()) {
       error = indexName + ": line " + std::to_string(e.line) +
               ": the headword is empty and so is its definition's first line";
       return false;
     }
-    entry.meaning = TidyPlainText(text);
+    TidyPlainText(text, meaning);
+    out.entries.Set(i, headword, meaning);
+    std::string().swap(e.word);
     if (progress && ++done % 4096 == 0) progress(done, lines.size());
   }
 
