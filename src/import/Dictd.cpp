@@ -169,9 +169,13 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
 
   // Definitions in file order, so that a .dict.dz unpacks each chunk once.
   std::vector<std::uint32_t> order(lines.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::uint32_t a, std::uint32_t b) { return lines[a].offset < lines[b].offset; });
+  {
+    // (offset, line) pairs sort without reaching into the lines; equal offsets keep index order.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> byOffset(lines.size());
+    for (std::uint32_t i = 0; i < lines.size(); ++i) byOffset[i] = {lines[i].offset, i};
+    std::sort(byOffset.begin(), byOffset.end());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = byOffset[i].second;
+  }
   out.entries.clear();
   out.entries.Resize(lines.size());
   std::string text, word, meaning;

@@ -39,7 +39,7 @@ std::uint64_t FoldedHash(std::string_view s) {
   return h;
 }
 
-// Row numbers by folded headword, open addressing: four bytes a slot instead of a folded copy of
+// Row numbers by folded headword, open addressing: eight bytes a slot instead of a folded copy of
 // every headword in a node-based map. `Headword` gives a row's headword.
 template <typename Headword>
 class HeadwordTable {
@@ -56,32 +56,39 @@ class HeadwordTable {
   std::int64_t FindOrAdd(std::uint32_t row) {
     if ((used_ + 1) * 2 > slots_.size()) Rehash(std::max<std::size_t>(16, slots_.size() * 2));
     const std::string_view word = headword_(row);
+    const std::uint64_t hash = FoldedHash(word);
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = FoldedHash(word) & mask;; i = (i + 1) & mask) {
-      if (slots_[i] == 0) {
-        slots_[i] = row + 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const std::uint64_t slot = slots_[i];
+      if (slot == 0) {
+        slots_[i] = std::uint64_t{tag} << 32 | (row + 1u);
         ++used_;
         return -1;
       }
-      if (CompareFolded(headword_(slots_[i] - 1), word) == 0) return slots_[i] - 1;
+      // Another hash's tag spares the comparison of the texts.
+      const auto held = static_cast<std::uint32_t>(slot);
+      if (static_cast<std::uint32_t>(slot >> 32) == tag && CompareFolded(headword_(held - 1), word) == 0) {
+        return held - 1;
+      }
     }
   }
 
  private:
   void Rehash(std::size_t size) {
-    std::vector<std::uint32_t> old(size, 0);
+    std::vector<std::uint64_t> old(size, 0);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
-    for (std::uint32_t v : old) {
+    for (const std::uint64_t v : old) {
       if (v == 0) continue;
-      std::size_t i = FoldedHash(headword_(v - 1)) & mask;
+      std::size_t i = FoldedHash(headword_(static_cast<std::uint32_t>(v) - 1)) & mask;
       while (slots_[i] != 0) i = (i + 1) & mask;
       slots_[i] = v;
     }
   }
 
   const Headword& headword_;
-  std::vector<std::uint32_t> slots_;
+  std::vector<std::uint64_t> slots_;  // the hash's high half, then row + 1; 0 when free
   std::size_t used_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "DictionaryWriter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <numeric>
 
@@ -66,17 +67,23 @@ bool CellIsSound(std::string_view cell, bool headword) {
   const auto* p = reinterpret_cast<const unsigned char*>(cell.data());
   const auto* const end = p + cell.size();
   while (p < end) {
-    // Eight bytes at a time while none is a control character or outside ASCII (a borrow can
-    // only send a good word to the slow path, never let a bad byte through).
+    // Eight bytes at a time, straight to the first that may be a control character or outside
+    // ASCII. (A borrow in the subtraction can flag a good byte too, never miss a bad one.)
     while (end - p >= 8) {
       std::uint64_t w;
       std::memcpy(&w, p, 8);
-      if (((w - 0x2020202020202020ull) | w) & 0x8080808080808080ull) break;
+      const std::uint64_t flags = ((w - 0x2020202020202020ull) | w) & 0x8080808080808080ull;
+      if (flags != 0) {
+        p += (std::endian::native == std::endian::little ? std::countr_zero(flags) : std::countl_zero(flags)) / 8;
+        break;
+      }
       p += 8;
     }
     if (p == end) break;
     const unsigned char b = *p;
-    if (b >= 0x80) {
+    if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+      p += 2;  // two bytes (Latin letters with marks, Persian): always valid when well formed
+    } else if (b >= 0x80) {
       char32_t cp;
       const std::size_t n = utf8::Decode(reinterpret_cast<const char*>(p), reinterpret_cast<const char*>(end), &cp);
       if (n == 0) return false;
@@ -103,19 +110,26 @@ std::string CheckCells(std::string_view headword, std::span<const std::string_vi
 
 std::vector<std::uint32_t> IndexOrder(std::size_t rows,
                                       const std::function<std::string_view(std::size_t)>& headword) {
-  // Sorted by the first eight folded bytes, which order as the whole folded texts do; only rows
-  // whose eight agree are compared in full.
+  // Sorted by the first eight folded bytes, which order as the whole folded texts do, then by
+  // row; only the runs whose eight agree are put in order by the whole texts (stably, so equal
+  // texts keep their rows' order).
   struct Key {
     std::uint64_t head;
     std::uint32_t row;
   };
   std::vector<Key> keys(rows);
   for (std::size_t r = 0; r < rows; ++r) keys[r] = {format::FoldedHead(headword(r)), static_cast<std::uint32_t>(r)};
-  std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-    if (a.head != b.head) return a.head < b.head;
-    if (const int c = CompareFolded(headword(a.row), headword(b.row)); c != 0) return c < 0;
-    return a.row < b.row;
-  });
+  std::sort(keys.begin(), keys.end(),
+            [](const Key& a, const Key& b) { return a.head != b.head ? a.head < b.head : a.row < b.row; });
+  for (std::size_t first = 0; first < rows;) {
+    std::size_t last = first + 1;
+    while (last < rows && keys[last].head == keys[first].head) ++last;
+    if (last - first > 1) {
+      std::stable_sort(keys.begin() + static_cast<std::ptrdiff_t>(first), keys.begin() + static_cast<std::ptrdiff_t>(last),
+                       [&](const Key& a, const Key& b) { return CompareFolded(headword(a.row), headword(b.row)) < 0; });
+    }
+    first = last;
+  }
   std::vector<std::uint32_t> order(rows);
   for (std::size_t i = 0; i < rows; ++i) order[i] = keys[i].row;
   return order;
