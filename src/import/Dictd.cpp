@@ -125,7 +125,8 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
   std::string_view line;
   std::string why;
   while (reader.Next(line, why)) {
-    const std::string where = indexName + ": line " + std::to_string(reader.number());
+    // Made only for a message: building it for every line cost more than reading the line.
+    const auto where = [&] { return indexName + ": line " + std::to_string(reader.number()); };
     if (line.empty()) continue;
     std::string_view fields[4];
     std::size_t count = 0;
@@ -138,17 +139,17 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
       from = tab + 1;
     }
     if (count < 3 || count > 4) {
-      error = where + ": expected a headword, an offset and a length separated by tabs";
+      error = where() + ": expected a headword, an offset and a length separated by tabs";
       return false;
     }
     IndexLine entry{std::string(count == 4 ? fields[3] : fields[0]), 0, 0, reader.number()};
     if (!DecodeNumber(fields[1], entry.offset) || !DecodeNumber(fields[2], entry.length)) {
-      error = where + " (" + QuoteWord(fields[0]) + "): the offset " + QuoteWord(fields[1]) +
+      error = where() + " (" + QuoteWord(fields[0]) + "): the offset " + QuoteWord(fields[1]) +
               " or the length " + QuoteWord(fields[2]) + " is not a base 64 number";
       return false;
     }
     if (entry.offset > dict.size() || entry.length > dict.size() - entry.offset) {
-      error = where + " (" + QuoteWord(fields[0]) + "): its definition, " +
+      error = where() + " (" + QuoteWord(fields[0]) + "): its definition, " +
               std::to_string(entry.length) + " bytes at offset " + std::to_string(entry.offset) +
               ", lies past the end of " + dictName + " (" + std::to_string(dict.size()) + " bytes)";
       return false;

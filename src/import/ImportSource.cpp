@@ -17,12 +17,12 @@ std::string_view TextArena::Keep(std::string_view text) {
   if (text.size() > left_) {
     // A text larger than a quarter chunk gets a chunk of its own, so the open one is not wasted.
     if (text.size() > kChunk / 4) {
-      auto own = std::make_unique<char[]>(text.size());
+      auto own = std::make_unique_for_overwrite<char[]>(text.size());
       std::memcpy(own.get(), text.data(), text.size());
       chunks_.push_back(std::move(own));
       return {chunks_.back().get(), text.size()};
     }
-    chunks_.push_back(std::make_unique<char[]>(kChunk));
+    chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunk));  // not zeroed: written before read
     free_ = chunks_.back().get();
     left_ = kChunk;
   }

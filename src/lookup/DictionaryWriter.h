@@ -87,8 +87,10 @@ class StreamingDictionaryWriter {
   // Checks the plan, creates the temporary file and writes the header and the directory.
   std::string Begin(const std::filesystem::path& target);
   // The next row in index order, as planned: the headword, then the other cells (at most
-  // columns - 1).
-  std::string Add(std::string_view headword, std::span<const std::string_view> rest);
+  // columns - 1). Each row is checked as CheckRow checks, unless `sound`: the caller has found
+  // every cell sound with CellIsSound already (and the headword neither empty nor starting with
+  // U+FEFF), so that text is not scanned twice.
+  std::string Add(std::string_view headword, std::span<const std::string_view> rest, bool sound = false);
   std::string Finish();
 
  private:

@@ -166,7 +166,8 @@ int RunImport(const ImportRequest& request, std::string& out, std::string& err,
   for (std::size_t i = 0; failed.empty() && i < order.size(); ++i) {
     if (i % 4096 == 0) status.Show("Writing " + target, i, order.size());
     rows.Cells(order[i], cells);
-    failed = writer.Add(rows.Headword(order[i]), cells);
+    // Imported text was scanned when it was mended; the rows of the dictionary added to were not.
+    failed = writer.Add(rows.Headword(order[i]), cells, order[i] >= existingRows);
   }
   if (failed.empty()) failed = writer.Finish();
   if (!failed.empty()) {
