@@ -71,8 +71,13 @@ class ReplacementFile {
 // so that `target` is either the old file or the whole new one. Refuses, leaving everything as
 // it was, when another program holds `target`. Returns an English sentence on failure, "" on
 // success.
-std::string ReplaceFileContents(const std::filesystem::path& target,
-                                std::span<const std::uint8_t> bytes);
+inline std::string ReplaceFileContents(const std::filesystem::path& target,
+                                       std::span<const std::uint8_t> bytes) {
+  ReplacementFile file;
+  if (std::string failed = file.Open(target); !failed.empty()) return failed;
+  if (std::string failed = file.WriteAt(0, bytes); !failed.empty()) return failed;
+  return file.Commit();
+}
 
 // The path as UTF-8, for messages.
 std::string PathForMessage(const std::filesystem::path& file);

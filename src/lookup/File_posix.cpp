@@ -164,12 +164,4 @@ void ReplacementFile::Abandon() {
   state_.reset();
 }
 
-std::string ReplaceFileContents(const std::filesystem::path& target,
-                                std::span<const std::uint8_t> bytes) {
-  ReplacementFile file;
-  if (std::string failed = file.Open(target); !failed.empty()) return failed;
-  if (std::string failed = file.WriteAt(0, bytes); !failed.empty()) return failed;
-  return file.Commit();
-}
-
 }  // namespace kelvara

@@ -147,17 +147,23 @@ TEST(StreamingWriter, AFailureMidWriteLeavesNoFileAndTheOldOneUntouched) {
     EXPECT_EQ(files, targetThere ? 1u : 0u);
   };
 
-  // A row that no dictionary may hold, found when the first blocks are written already.
-  {
-    StreamingDictionaryWriter writer(2, options);
+  // The rows planned as they are, then added with row `changed` changed by `change`.
+  auto write = [&](StreamingDictionaryWriter& writer, std::size_t changed, auto change) {
     for (const WordRow& row : rows) writer.Plan(row[0], row[1].size());
-    ASSERT_EQ(writer.Begin(file), "");
+    EXPECT_EQ(writer.Begin(file), "");
     std::string failed;
     for (std::size_t i = 0; i < rows.size() && failed.empty(); ++i) {
       WordRow row = rows[i];
-      if (i == 40) row[1][2] = '\t';
+      if (i == changed) change(row[1]);
       failed = writer.Add(row[0], Rest(row));
     }
+    return failed;
+  };
+
+  // A row that no dictionary may hold, found when the first blocks are written already.
+  {
+    StreamingDictionaryWriter writer(2, options);
+    const std::string failed = write(writer, 40, [](std::string& m) { m[2] = '\t'; });
     EXPECT_NE(failed.find("row 41: column 2 contains a tab"), std::string::npos) << failed;
     EXPECT_NE(writer.Add(rows[41][0], Rest(rows[41])), "") << "a failed writer stays failed";
     EXPECT_NE(writer.Finish(), "");
@@ -171,14 +177,7 @@ TEST(StreamingWriter, AFailureMidWriteLeavesNoFileAndTheOldOneUntouched) {
   const auto before = ReadBytes(file);
   {
     StreamingDictionaryWriter writer(2, options);
-    for (const WordRow& row : rows) writer.Plan(row[0], row[1].size());
-    ASSERT_EQ(writer.Begin(file), "");
-    std::string failed;
-    for (std::size_t i = 0; i < rows.size() && failed.empty(); ++i) {
-      WordRow row = rows[i];
-      if (i == 9) row[1] += "!";
-      failed = writer.Add(row[0], Rest(row));
-    }
+    const std::string failed = write(writer, 9, [](std::string& m) { m += "!"; });
     EXPECT_NE(failed.find("differ from their plan"), std::string::npos) << failed;
   }
   {
