@@ -7,14 +7,17 @@
 # within twice the output file. Figures, not a pass/fail test.
 # When kelvara-import-dump is built beside kelvara-dict (tests/unit/import), the dictd reader
 # alone is timed too: what of the import is reading, what is merging and writing.
-# Usage: bench/import-bench.sh [KELVARA_DICT] [ROUNDS] [INDEX]
+# With BEFORE=path/to/another/kelvara-dict (say, main's), that one is timed too, alternating in
+# the same rounds, so that before and after share the machine's load.
+# Usage: [BEFORE=KELVARA_DICT] bench/import-bench.sh [KELVARA_DICT] [ROUNDS] [INDEX]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tool=${1:-build/native/bin/kelvara-dict}
 rounds=${2:-3}
 index=${3:-/usr/share/dictd/freedict-eng-deu.index}
 dict=${index%.index}.dict.dz
-for need in "$tool" "$index" "$dict" /usr/bin/time; do
+before=${BEFORE:-}
+for need in "$tool" "$index" "$dict" /usr/bin/time ${before:+"$before"}; do
   [ -e "$need" ] || { echo "missing: $need (bash scripts/deps.sh; cmake --build build/native)"; exit 1; }
 done
 command -v dictzip >/dev/null || { echo "missing: dictzip (bash scripts/deps.sh)"; exit 1; }
@@ -40,17 +43,22 @@ for ((r = 1; r <= rounds; r++)); do
   measure peer bash -c peer
   rm -f "$work/unpacked" "$work/sorted"
   measure import "$tool" import "$work/out.db" "$index"
+  if [ -n "$before" ]; then
+    rm -f "$work/before.db"
+    measure before "$before" import "$work/before.db" "$index"
+  fi
   if [ -x "$reader" ]; then measure reader "$reader" --count "$index"; fi
 done
 size=$(stat -c %s "$work/out.db")
 grep -m1 "Imported" "$work/import.out" || true
+load=$(cut -d' ' -f1-3 /proc/loadavg)
 
 median() {  # median COLUMN FILE
   cut -d' ' -f"$1" "$2" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'
 }
 iw=$(median 1 "$work/import.runs"); ic=$(median 2 "$work/import.runs"); im=$(median 3 "$work/import.runs")
 pw=$(median 1 "$work/peer.runs"); pc=$(median 2 "$work/peer.runs"); pm=$(median 3 "$work/peer.runs")
-printf 'import %s (%s rounds, medians)\n' "$(basename "$index")" "$rounds"
+printf 'import %s (%s rounds, medians; load average at the end %s)\n' "$(basename "$index")" "$rounds" "$load"
 printf '  kelvara-dict import: %6.2f s wall  %6.2f s CPU  peak %5d MB\n' "$iw" "$ic" $((im / 1024))
 printf '  peer (dictzip -d + sort): %6.2f s wall  %6.2f s CPU  peak %5d MB\n' "$pw" "$pc" $((pm / 1024))
 if [ -x "$reader" ]; then
@@ -58,5 +66,13 @@ if [ -x "$reader" ]; then
   printf '    of which reading alone: %6.2f s wall  %6.2f s CPU  peak %5d MB\n' "$rw" "$rc" $((rm_ / 1024))
 fi
 printf '  output file: %d MB\n' $((size / 1048576))
+if [ -n "$before" ]; then
+  bw=$(median 1 "$work/before.runs"); bc_=$(median 2 "$work/before.runs"); bm=$(median 3 "$work/before.runs")
+  bsize=$(stat -c %s "$work/before.db")
+  printf '  before (%s): %6.2f s wall  %6.2f s CPU  peak %5d MB; output %d MB\n' "$before" "$bw" "$bc_" \
+    $((bm / 1024)) $((bsize / 1048576))
+  printf '    ratios before: wall %.2fx the peer, CPU %.2fx the peer; peak memory %.2fx the output\n' \
+    "$(echo "$bw / $pw" | bc -l)" "$(echo "$bc_ / $pc" | bc -l)" "$(echo "$bm * 1024 / $bsize" | bc -l)"
+fi
 printf '  ratios: wall %.2fx the peer (goal 3x), CPU %.2fx the peer; peak memory %.2fx the output (goal 2x)\n' \
   "$(echo "$iw / $pw" | bc -l)" "$(echo "$ic / $pc" | bc -l)" "$(echo "$im * 1024 / $size" | bc -l)"

@@ -20,9 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (error.empty() || !source.entries.empty()) __builtin_trap();
     return 0;
   }
-  std::vector<import::Source> sources{std::move(source)};
+  std::vector<import::Source> sources;
+  sources.push_back(std::move(source));
   import::MergeStats stats;
-  for (const WordRow& row : import::MergeSources({}, "", sources, stats)) {
+  for (const WordRow& row : import::MergeToRows({}, "", std::move(sources), stats)) {
     if (!CheckRow(row).empty()) __builtin_trap();
   }
   return 0;

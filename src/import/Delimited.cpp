@@ -133,13 +133,13 @@ bool ParseLines(TextLines& lines, Delimiter delimiter, const std::string& name,
     const bool header = first && IsHeaderRow(cells);
     first = false;
     if (header) continue;
-    Entry entry{std::move(cells[0]), cells.size() > 1 ? std::move(cells[1]) : std::string()};
+    std::string& meaning = cells.size() > 1 ? cells[1] : cells.emplace_back();
     for (std::size_t c = 2; c < cells.size(); ++c) {
       if (cells[c].empty()) continue;
-      if (!entry.meaning.empty()) entry.meaning += "\r\n";
-      entry.meaning += cells[c];
+      if (!meaning.empty()) meaning += "\r\n";
+      meaning += cells[c];
     }
-    out.entries.push_back(std::move(entry));
+    out.entries.Add(cells[0], meaning);
   }
   if (!lines.ok()) {
     error = lines.error();

@@ -125,7 +125,8 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
   std::string_view line;
   std::string why;
   while (reader.Next(line, why)) {
-    const std::string where = indexName + ": line " + std::to_string(reader.number());
+    // Made only for a message: building it for every line cost more than reading the line.
+    const auto where = [&] { return indexName + ": line " + std::to_string(reader.number()); };
     if (line.empty()) continue;
     std::string_view fields[4];
     std::size_t count = 0;
@@ -138,17 +139,17 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
       from = tab + 1;
     }
     if (count < 3 || count > 4) {
-      error = where + ": expected a headword, an offset and a length separated by tabs";
+      error = where() + ": expected a headword, an offset and a length separated by tabs";
       return false;
     }
     IndexLine entry{std::string(count == 4 ? fields[3] : fields[0]), 0, 0, reader.number()};
     if (!DecodeNumber(fields[1], entry.offset) || !DecodeNumber(fields[2], entry.length)) {
-      error = where + " (" + QuoteWord(fields[0]) + "): the offset " + QuoteWord(fields[1]) +
+      error = where() + " (" + QuoteWord(fields[0]) + "): the offset " + QuoteWord(fields[1]) +
               " or the length " + QuoteWord(fields[2]) + " is not a base 64 number";
       return false;
     }
     if (entry.offset > dict.size() || entry.length > dict.size() - entry.offset) {
-      error = where + " (" + QuoteWord(fields[0]) + "): its definition, " +
+      error = where() + " (" + QuoteWord(fields[0]) + "): its definition, " +
               std::to_string(entry.length) + " bytes at offset " + std::to_string(entry.offset) +
               ", lies past the end of " + dictName + " (" + std::to_string(dict.size()) + " bytes)";
       return false;
@@ -169,12 +170,16 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
 
   // Definitions in file order, so that a .dict.dz unpacks each chunk once.
   std::vector<std::uint32_t> order(lines.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::uint32_t a, std::uint32_t b) { return lines[a].offset < lines[b].offset; });
+  {
+    // (offset, line) pairs sort without reaching into the lines; equal offsets keep index order.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> byOffset(lines.size());
+    for (std::uint32_t i = 0; i < lines.size(); ++i) byOffset[i] = {lines[i].offset, i};
+    std::sort(byOffset.begin(), byOffset.end());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = byOffset[i].second;
+  }
   out.entries.clear();
-  out.entries.resize(lines.size());
-  std::string text;
+  out.entries.Resize(lines.size());
+  std::string text, word, meaning;
   std::uint64_t done = 0;
   const auto readText = [&](const IndexLine& e, std::string& into) {
     if (!dict.Read(e.offset, e.length, into, why)) {
@@ -196,23 +201,25 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
   for (const std::uint32_t i : order) {
     IndexLine& e = lines[i];
     if (!readText(e, text)) return false;
-    Entry& entry = out.entries[i];
-    if (!utf8::IsValid(e.word)) {
+    std::string_view headword = e.word;
+    if (!utf8::IsValid(headword)) {
       if (utf8Dictionary) {
         error = indexName + ": line " + std::to_string(e.line) + ": the headword " +
                 QuoteWord(e.word) + " is not valid UTF-8";
         return false;
       }
-      e.word = Latin1ToUtf8(e.word);
+      word = Latin1ToUtf8(e.word);
+      headword = word;
     }
-    entry.headword = std::move(e.word);
-    if (entry.headword.empty()) entry.headword = FirstLine(text);
-    if (entry.headword.empty()) {
+    if (headword.empty()) headword = FirstLine(text);
+    if (headword.empty()) {
       error = indexName + ": line " + std::to_string(e.line) +
               ": the headword is empty and so is its definition's first line";
       return false;
     }
-    entry.meaning = TidyPlainText(text);
+    TidyPlainText(text, meaning);
+    out.entries.Set(i, headword, meaning);
+    std::string().swap(e.word);
     if (progress && ++done % 4096 == 0) progress(done, lines.size());
   }
 

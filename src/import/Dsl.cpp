@@ -171,10 +171,11 @@ bool ParseLines(TextLines& lines, const std::string& name, Source& out, std::str
   std::string body;
   bool inBody = false, inComment = false, cardsStarted = false;
   auto flush = [&] {
+    // The card's headwords share one copy of its text.
+    const std::size_t first = out.entries.size();
     for (std::size_t h = 0; h < headwords.size(); ++h) {
-      // The last headword takes the text, the others a copy.
-      out.entries.push_back(
-          {std::move(headwords[h]), h + 1 == headwords.size() ? std::move(body) : body});
+      if (h == 0) out.entries.Add(headwords[h], body);
+      else out.entries.AddSharingMeaning(headwords[h], first);
     }
     headwords.clear();
     body.clear();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <unordered_map>
 
 #include "lookup/CaseFold.h"
 #include "lookup/Utf8.h"
@@ -10,9 +9,8 @@
 namespace kelvara::import {
 namespace {
 
-// Bytes that are not UTF-8 as U+FFFD; true when there were any.
-bool RepairUtf8(std::string& text) {
-  if (utf8::IsValid(text)) return false;
+// Bytes that are not UTF-8 as U+FFFD.
+std::string RepairUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);
   const char* p = text.data();
@@ -27,8 +25,7 @@ bool RepairUtf8(std::string& text) {
     }
     p += n;
   }
-  text = std::move(out);
-  return true;
+  return out;
 }
 
 std::uint64_t FoldedHash(std::string_view s) {
@@ -42,11 +39,12 @@ std::uint64_t FoldedHash(std::string_view s) {
   return h;
 }
 
-// Row numbers by folded headword, open addressing: four bytes a slot instead of a folded copy of
-// every headword in a node-based map.
+// Row numbers by folded headword, open addressing: eight bytes a slot instead of a folded copy of
+// every headword in a node-based map. `Headword` gives a row's headword.
+template <typename Headword>
 class HeadwordTable {
  public:
-  explicit HeadwordTable(const std::vector<WordRow>& rows) : rows_(rows) {}
+  explicit HeadwordTable(const Headword& headword) : headword_(headword) {}
 
   void Reserve(std::size_t n) {
     std::size_t want = 16;
@@ -57,33 +55,40 @@ class HeadwordTable {
   // The row already holding this headword, or -1 after recording `row` as its holder.
   std::int64_t FindOrAdd(std::uint32_t row) {
     if ((used_ + 1) * 2 > slots_.size()) Rehash(std::max<std::size_t>(16, slots_.size() * 2));
-    const std::string_view word = rows_[row][0];
+    const std::string_view word = headword_(row);
+    const std::uint64_t hash = FoldedHash(word);
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = FoldedHash(word) & mask;; i = (i + 1) & mask) {
-      if (slots_[i] == 0) {
-        slots_[i] = row + 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const std::uint64_t slot = slots_[i];
+      if (slot == 0) {
+        slots_[i] = std::uint64_t{tag} << 32 | (row + 1u);
         ++used_;
         return -1;
       }
-      if (CompareFolded(rows_[slots_[i] - 1][0], word) == 0) return slots_[i] - 1;
+      // Another hash's tag spares the comparison of the texts.
+      const auto held = static_cast<std::uint32_t>(slot);
+      if (static_cast<std::uint32_t>(slot >> 32) == tag && CompareFolded(headword_(held - 1), word) == 0) {
+        return held - 1;
+      }
     }
   }
 
  private:
   void Rehash(std::size_t size) {
-    std::vector<std::uint32_t> old(size, 0);
+    std::vector<std::uint64_t> old(size, 0);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
-    for (std::uint32_t v : old) {
+    for (const std::uint64_t v : old) {
       if (v == 0) continue;
-      std::size_t i = FoldedHash(rows_[v - 1][0]) & mask;
+      std::size_t i = FoldedHash(headword_(static_cast<std::uint32_t>(v) - 1)) & mask;
       while (slots_[i] != 0) i = (i + 1) & mask;
       slots_[i] = v;
     }
   }
 
-  const std::vector<WordRow>& rows_;
-  std::vector<std::uint32_t> slots_;
+  const Headword& headword_;
+  std::vector<std::uint64_t> slots_;  // the hash's high half, then row + 1; 0 when free
   std::size_t used_ = 0;
 };
 
@@ -91,118 +96,158 @@ class HeadwordTable {
 
 std::string SourceNameLine(const std::string& name) { return "\xE2\x80\x94 " + name + " \xE2\x80\x94"; }
 
-bool CleanEntry(Entry& entry) {
-  bool changed = RepairUtf8(entry.headword);
-  std::string& h = entry.headword;
-  if (h.find_first_of(std::string_view("\t\r\n\0", 4)) != std::string::npos) {
+bool CleanEntry(Entry& entry, TextArena& keep) {
+  bool changed = false;
+  std::string_view h = entry.headword;
+  if (!CellIsSound(h, true)) {
     std::string out;
-    out.reserve(h.size());
-    for (char c : h) {
+    const std::string repaired = RepairUtf8(h);
+    out.reserve(repaired.size());
+    for (char c : repaired) {
       if (c == '\0') continue;
       out += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
     }
-    h = std::move(out);
+    h = keep.Keep(out);
     changed = true;
   }
   // Blanks and byte order marks in any mix at the start (fuzzing found " \uFEFF...").
   for (;;) {
     const std::size_t first = h.find_first_not_of(' ');
-    if (first == std::string::npos) {
-      h.clear();
+    if (first == std::string_view::npos) {
+      h = {};
       break;
     }
-    h.erase(h.find_last_not_of(' ') + 1);
-    h.erase(0, first);
+    h = h.substr(first, h.find_last_not_of(' ') + 1 - first);
     if (!h.starts_with("\xEF\xBB\xBF")) break;
-    h.erase(0, 3);
+    h.remove_prefix(3);
     changed = true;
   }
+  entry.headword = h;
 
-  std::string& m = entry.meaning;
-  changed = RepairUtf8(m) || changed;
-  if (m.find_first_of(std::string_view("\t\0", 2)) != std::string::npos) {
-    std::erase(m, '\0');
-    std::replace(m.begin(), m.end(), '\t', ' ');
+  const std::string_view m = entry.meaning;
+  if (!CellIsSound(m, false)) {
+    std::string out = RepairUtf8(m);
+    std::erase(out, '\0');
+    std::replace(out.begin(), out.end(), '\t', ' ');
+    out = ToCrLf(out);
+    entry.meaning = keep.Keep(out);
     changed = true;
-  }
-  // Only a lone CR or LF needs the copy that ToCrLf makes.
-  for (std::size_t i = m.find_first_of("\r\n"); i != std::string::npos; i = m.find_first_of("\r\n", i + 2)) {
-    if (m[i] != '\r' || i + 1 >= m.size() || m[i + 1] != '\n') {
-      m = ToCrLf(m);
-      changed = true;
-      break;
-    }
   }
   return changed;
 }
 
-std::vector<WordRow> MergeSources(std::vector<WordRow> existing, const std::string& existingName,
-                                  std::vector<Source>& sources, MergeStats& stats) {
+void MergedRows::Cells(std::size_t row, std::vector<std::string_view>& cells) {
+  const Slot& r = rows_[row];
+  cells.clear();
+  if (r.first.next == kNone) {
+    cells.push_back(r.first.text);
+  } else {
+    std::string& m = joined_;
+    m = SourceNameLine(names_[r.first.source]);
+    if (!r.first.text.empty()) m.append("\r\n").append(r.first.text);
+    std::uint32_t last = r.first.source;
+    for (std::uint32_t t = r.first.next; t != kNone; t = more_[t].next) {
+      const Text& added = more_[t];
+      if (added.source != last) {
+        m.append("\r\n\r\n").append(SourceNameLine(names_[added.source]));
+        if (!added.text.empty()) m.append("\r\n").append(added.text);
+        last = added.source;
+      } else if (!added.text.empty()) {
+        m.append("\r\n\r\n").append(added.text);
+      }
+    }
+    cells.push_back(m);
+  }
+  if (row < existing_.size()) {
+    const WordRow& kept = existing_[row];
+    for (std::size_t c = 2; c < kept.size(); ++c) cells.push_back(kept[c]);
+  }
+  cells.resize(columns_ - 1);
+}
+
+WordRow MergedRows::Row(std::size_t row) {
+  std::vector<std::string_view> cells;
+  Cells(row, cells);
+  WordRow whole{std::string(Headword(row))};
+  for (const std::string_view cell : cells) whole.emplace_back(cell);
+  // A kept row keeps its own width; imported rows have two cells.
+  const std::size_t width = row < existing_.size() ? std::max<std::size_t>(existing_[row].size(), 2) : 2;
+  whole.resize(width);
+  return whole;
+}
+
+MergedRows MergeSources(std::vector<WordRow> existing, const std::string& existingName,
+                        std::vector<Source> sources, MergeStats& stats) {
   stats = {};
-  std::vector<WordRow> rows = std::move(existing);
-  std::size_t total = rows.size();
-  for (const Source& s : sources) total += s.entries.size();
+  MergedRows merged;
+  merged.existing_ = std::move(existing);
+  merged.sources_ = std::move(sources);
+  auto& rows = merged.rows_;
+  std::size_t total = merged.existing_.size();
+  for (const Source& s : merged.sources_) total += s.entries.size();
   rows.reserve(total);
 
-  // Source 0 is the dictionary added to; source k > 0 is sources[k - 1]. The rows each one made
-  // start at start[k], so a row's first source is found without keeping it per row.
   // A name comes from the source's own bytes (#NAME, bookname): it goes into meanings, so it is
   // mended as a headword is.
-  auto cleanName = [](const std::string& name, std::size_t k) {
+  auto cleanName = [&](const std::string& name, std::size_t k) {
     Entry asEntry{name, {}};
-    CleanEntry(asEntry);
-    return asEntry.headword.empty() ? "Source " + std::to_string(k) : asEntry.headword;
+    CleanEntry(asEntry, merged.mended_);
+    return asEntry.headword.empty() ? "Source " + std::to_string(k) : std::string(asEntry.headword);
   };
-  std::vector<std::string> names{cleanName(existingName, 0)};
-  for (std::size_t k = 0; k < sources.size(); ++k) names.push_back(cleanName(sources[k].name, k + 1));
-  std::vector<std::size_t> start{0};
-  HeadwordTable table(rows);
+  merged.names_.push_back(cleanName(existingName, 0));
+  for (std::size_t k = 0; k < merged.sources_.size(); ++k) {
+    merged.names_.push_back(cleanName(merged.sources_[k].name, k + 1));
+  }
+
+  for (const WordRow& kept : merged.existing_) {
+    const std::string_view meaning = kept.size() > 1 ? std::string_view(kept[1]) : std::string_view();
+    rows.push_back({kept.empty() ? std::string_view() : std::string_view(kept[0]), {meaning, 0, MergedRows::kNone},
+                    MergedRows::kNone});
+    merged.columns_ = std::max(merged.columns_, kept.size());
+  }
+  const auto headword = [&](std::size_t row) { return rows[row].headword; };
+  HeadwordTable table(headword);
   table.Reserve(total);
   for (std::uint32_t r = 0; r < rows.size(); ++r) table.FindOrAdd(r);  // repeats stay as they were
 
-  // Rows that already hold more than one text, with the source whose text came last.
-  std::unordered_map<std::uint32_t, std::uint32_t> lastSource;
-  auto firstSourceOf = [&](std::size_t row) {
-    return static_cast<std::uint32_t>(std::upper_bound(start.begin(), start.end(), row) - start.begin() - 1);
-  };
-
-  for (std::size_t k = 0; k < sources.size(); ++k) {
+  for (std::size_t k = 0; k < merged.sources_.size(); ++k) {
     const auto source = static_cast<std::uint32_t>(k + 1);
-    start.push_back(rows.size());
-    for (Entry& entry : sources[k].entries) {
+    for (Entry entry : merged.sources_[k].entries) {
       ++stats.entries;
-      if (CleanEntry(entry)) ++stats.cleaned;
+      if (CleanEntry(entry, merged.mended_)) ++stats.cleaned;
       if (entry.headword.empty()) {
         ++stats.skipped;
         continue;
       }
       const auto row = static_cast<std::uint32_t>(rows.size());
-      rows.push_back(WordRow{std::move(entry.headword), std::move(entry.meaning)});
+      rows.push_back({entry.headword, {entry.meaning, source, MergedRows::kNone}, MergedRows::kNone});
       const std::int64_t holder = table.FindOrAdd(row);
       if (holder < 0) continue;
-      WordRow added = std::move(rows.back());
       rows.pop_back();
       ++stats.joined;
-      if (rows[holder].size() < 2) rows[holder].resize(2);
-      std::string& meaning = rows[holder][1];
-      auto it = lastSource.find(static_cast<std::uint32_t>(holder));
-      if (it == lastSource.end()) {
-        const std::uint32_t first = firstSourceOf(static_cast<std::size_t>(holder));
-        meaning.insert(0, SourceNameLine(names[first]) + (meaning.empty() ? "" : "\r\n"));
-        it = lastSource.emplace(static_cast<std::uint32_t>(holder), first).first;
+      MergedRows::Slot& r = rows[static_cast<std::size_t>(holder)];
+      const auto text = static_cast<std::uint32_t>(merged.more_.size());
+      merged.more_.push_back({entry.meaning, source, MergedRows::kNone});
+      if (r.last == MergedRows::kNone) {
+        r.first.next = text;
+      } else {
+        merged.more_[r.last].next = text;
       }
-      if (it->second != source) {
-        meaning += "\r\n\r\n" + SourceNameLine(names[source]);
-        if (!added[1].empty()) meaning += "\r\n" + added[1];
-        it->second = source;
-      } else if (!added[1].empty()) {
-        meaning += "\r\n\r\n" + added[1];
-      }
+      r.last = text;
     }
-    std::vector<Entry>().swap(sources[k].entries);
   }
   rows.shrink_to_fit();
+  merged.more_.shrink_to_fit();
   stats.rows = rows.size();
+  return merged;
+}
+
+std::vector<WordRow> MergeToRows(std::vector<WordRow> existing, const std::string& existingName,
+                                 std::vector<Source> sources, MergeStats& stats) {
+  MergedRows merged = MergeSources(std::move(existing), existingName, std::move(sources), stats);
+  std::vector<WordRow> rows;
+  rows.reserve(merged.size());
+  for (std::size_t r = 0; r < merged.size(); ++r) rows.push_back(merged.Row(r));
   return rows;
 }
 

@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ImportSource.h"
@@ -27,15 +29,58 @@ struct MergeStats {
 // Mends what a dictionary cannot hold, so that CheckRow accepts the row: in the headword a tab
 // or line break becomes a space, NULs and leading byte order marks go, blanks around it go; in
 // the meaning a tab becomes a space, NULs go, any line break becomes CR LF; bytes that are not
-// UTF-8 become U+FFFD in both. Returns true when anything beyond the trimming changed.
-bool CleanEntry(Entry& entry);
+// UTF-8 become U+FFFD in both. The views are narrowed, or pointed at a mended copy kept in
+// `keep` (sound text, the usual case, is not copied). Returns true when anything beyond the
+// trimming changed.
+bool CleanEntry(Entry& entry, TextArena& keep);
+
+// The rows of the merged dictionary, their text left where the sources hold it: a row that
+// gathers several texts has them joined only when it is asked for.
+class MergedRows {
+ public:
+  std::size_t size() const { return rows_.size(); }
+  // 2, or more when a row of the dictionary added to has more.
+  std::size_t ColumnCount() const { return columns_; }
+  std::string_view Headword(std::size_t row) const { return rows_[row].headword; }
+  // Column 2 on (the meaning, then any further cells of a kept row, ColumnCount() - 1 in all)
+  // into `cells`, as views that last until the next call.
+  void Cells(std::size_t row, std::vector<std::string_view>& cells);
+  WordRow Row(std::size_t row);
+
+ private:
+  friend MergedRows MergeSources(std::vector<WordRow> existing, const std::string& existingName,
+                                 std::vector<Source> sources, MergeStats& stats);
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+  struct Text {
+    std::string_view text;
+    std::uint32_t source;  // 0: the dictionary added to, k: sources_[k - 1]
+    std::uint32_t next;    // the row's next text (in `more_`), or kNone
+  };
+  struct Slot {
+    std::string_view headword;
+    Text first;
+    std::uint32_t last;  // the row's last text in `more_`, or kNone
+  };
+
+  std::vector<WordRow> existing_;
+  std::vector<Source> sources_;
+  TextArena mended_;
+  std::vector<std::string> names_;  // per source, 0 the dictionary added to
+  std::vector<Slot> rows_;
+  std::vector<Text> more_;  // second and later texts of rows
+  std::size_t columns_ = 2;
+  std::string joined_;
+};
 
 // `existing` (the rows of the dictionary added to, may be empty) stay first and in their order;
 // an imported headword already there adds its text to the first such row, under `existingName`'s
-// line and its own. The sources' entries are moved out as they are used (and their memory freed
-// source by source).
-std::vector<WordRow> MergeSources(std::vector<WordRow> existing, const std::string& existingName,
-                                  std::vector<Source>& sources, MergeStats& stats);
+// line and its own. The result holds the sources (their text is not copied).
+MergedRows MergeSources(std::vector<WordRow> existing, const std::string& existingName,
+                        std::vector<Source> sources, MergeStats& stats);
+
+// The same rows whole (tests, fuzzing).
+std::vector<WordRow> MergeToRows(std::vector<WordRow> existing, const std::string& existingName,
+                                 std::vector<Source> sources, MergeStats& stats);
 
 // The line above a source's text in a row that holds several.
 std::string SourceNameLine(const std::string& name);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "ImportSource.h"
 #include "lookup/Utf8.h"
 
 namespace kelvara::import {
@@ -287,7 +288,8 @@ std::string DecodeEntities(std::string_view text) {
   return out;
 }
 
-std::string TidyPlainText(std::string_view text) {
+void TidyPlainText(std::string_view text, std::string& out) {
+  out.clear();
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
   const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   // Blank lines at the end go, and so do blank lines at the start (the first line's own
@@ -299,19 +301,25 @@ std::string TidyPlainText(std::string_view text) {
     else if (!blank(text[i])) break;
   }
   text.remove_prefix(start);
-  // One pass: any line break becomes CR LF, blanks before it go.
-  std::string out;
+  // Line by line: any line break becomes CR LF, blanks before it go.
   out.reserve(text.size() + text.size() / 16 + 2);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      while (!out.empty() && blank(out.back())) out.pop_back();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      out += "\r\n";
-    } else {
-      out += c;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t at = FindLineBreak(text, i);
+    std::string_view line = text.substr(i, at - i);
+    if (at == text.size()) {
+      out.append(line);
+      break;
     }
+    while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+    out.append(line);
+    out += "\r\n";
+    i = at + (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1);
   }
+}
+
+std::string TidyPlainText(std::string_view text) {
+  std::string out;
+  TidyPlainText(text, out);
   return out;
 }
 

@@ -23,5 +23,7 @@ std::string DecodeEntities(std::string_view text);
 // Plain text tidied for the meaning box: CR LF line breaks, no blank lines at either end and no
 // blanks at the end of lines.
 std::string TidyPlainText(std::string_view text);
+// The same into `out` (emptied first), whose memory is reused from entry to entry.
+void TidyPlainText(std::string_view text, std::string& out);
 
 }  // namespace kelvara::import

@@ -323,13 +323,14 @@ bool ReadCore(const Names& names, std::string_view ifoText, std::string_view idx
 
   const std::uint64_t total = index.size() + synonyms.size();
   out.entries.clear();
-  out.entries.resize(index.size());
+  out.entries.Reserve(index.size() + synonyms.size());
+  out.entries.Resize(index.size());
   // Data is read in file order, so that a .dict.dz unpacks each chunk once.
   std::vector<std::uint32_t> order(index.size());
   std::iota(order.begin(), order.end(), 0u);
   std::stable_sort(order.begin(), order.end(),
                    [&](std::uint32_t a, std::uint32_t b) { return index[a].offset < index[b].offset; });
-  std::string data, why;
+  std::string data, why, meaning;
   std::vector<Field> fields;
   std::uint64_t done = 0;
   for (const std::uint32_t i : order) {
@@ -339,19 +340,15 @@ bool ReadCore(const Names& names, std::string_view ifoText, std::string_view idx
               "): " + why;
       return false;
     }
-    Entry& entry = out.entries[i];
-    entry.headword.assign(e.word);
-    if (!EntryText(data, ifo.sameTypes, fields, entry.meaning, why)) {
+    if (!EntryText(data, ifo.sameTypes, fields, meaning, why)) {
       error = names.dict + ": the data of headword " + QuoteWord(e.word) + " (entry " +
               std::to_string(i + 1) + ", offset " + std::to_string(e.offset) + "): " + why;
       return false;
     }
+    out.entries.Set(i, e.word, meaning);
     if (progress && ++done % 4096 == 0) progress(done, total);
   }
-  out.entries.reserve(index.size() + synonyms.size());
-  for (const auto& [word, target] : synonyms) {
-    out.entries.push_back({std::string(word), out.entries[target].meaning});
-  }
+  for (const auto& [word, target] : synonyms) out.entries.AddSharingMeaning(word, target);
   out.name = ifo.bookname;
   if (progress) progress(total, total);
   return true;

@@ -1,6 +1,8 @@
 #include "DictionaryWriter.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <numeric>
 
 #include "CaseFold.h"
@@ -19,13 +21,13 @@ void AppendString(std::vector<std::uint8_t>& out, std::string_view s) {
 
 }  // namespace
 
-std::string CheckRow(const WordRow& row) {
-  if (row.empty() || row[0].empty()) return "the headword is empty";
-  // An invisible mark that a dump would write at the very start of its text, where it reads as
-  // the text's byte order mark: usually the trace of files joined together.
-  if (row[0].starts_with("\xEF\xBB\xBF")) return "the headword begins with a byte order mark (U+FEFF)";
-  for (std::size_t c = 0; c < row.size(); ++c) {
-    const std::string_view cell = row[c];
+namespace {
+
+// CheckRow's checks with their messages, for a row that the quick scan refused.
+template <typename CellAt>
+std::string DescribeFault(std::size_t count, const CellAt& cellAt) {
+  for (std::size_t c = 0; c < count; ++c) {
+    const std::string_view cell = cellAt(c);
     const std::string column = c == 0 ? "the headword" : "column " + std::to_string(c + 1);
     if (!utf8::IsValid(cell)) return column + " is not valid UTF-8";
     if (cell.find('\0') != std::string_view::npos) return column + " contains a NUL character";
@@ -44,6 +46,93 @@ std::string CheckRow(const WordRow& row) {
     }
   }
   return {};
+}
+
+template <typename CellAt>
+std::string CheckCellsAt(std::size_t count, const CellAt& cellAt) {
+  const std::string_view headword = count > 0 ? cellAt(0) : std::string_view();
+  if (headword.empty()) return "the headword is empty";
+  // An invisible mark that a dump would write at the very start of its text, where it reads as
+  // the text's byte order mark: usually the trace of files joined together.
+  if (headword.starts_with("\xEF\xBB\xBF")) return "the headword begins with a byte order mark (U+FEFF)";
+  for (std::size_t c = 0; c < count; ++c) {
+    if (!CellIsSound(cellAt(c), c == 0)) return DescribeFault(count, cellAt);
+  }
+  return {};
+}
+
+}  // namespace
+
+bool CellIsSound(std::string_view cell, bool headword) {
+  const auto* p = reinterpret_cast<const unsigned char*>(cell.data());
+  const auto* const end = p + cell.size();
+  while (p < end) {
+    // Eight bytes at a time, straight to the first that may be a control character or outside
+    // ASCII. (A borrow in the subtraction can flag a good byte too, never miss a bad one.)
+    while (end - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      const std::uint64_t flags = ((w - 0x2020202020202020ull) | w) & 0x8080808080808080ull;
+      if (flags != 0) {
+        p += (std::endian::native == std::endian::little ? std::countr_zero(flags) : std::countl_zero(flags)) / 8;
+        break;
+      }
+      p += 8;
+    }
+    if (p == end) break;
+    const unsigned char b = *p;
+    if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+      p += 2;  // two bytes (Latin letters with marks, Persian): always valid when well formed
+    } else if (b >= 0x80) {
+      char32_t cp;
+      const std::size_t n = utf8::Decode(reinterpret_cast<const char*>(p), reinterpret_cast<const char*>(end), &cp);
+      if (n == 0) return false;
+      p += n;
+    } else if (b == '\0' || b == '\t' || b == '\n') {
+      return false;
+    } else if (b == '\r') {
+      if (headword || end - p < 2 || p[1] != '\n') return false;
+      p += 2;
+    } else {
+      ++p;
+    }
+  }
+  return true;
+}
+
+std::string CheckRow(const WordRow& row) {
+  return CheckCellsAt(row.size(), [&](std::size_t c) { return std::string_view(row[c]); });
+}
+
+std::string CheckCells(std::string_view headword, std::span<const std::string_view> rest) {
+  return CheckCellsAt(rest.size() + 1, [&](std::size_t c) { return c == 0 ? headword : rest[c - 1]; });
+}
+
+std::vector<std::uint32_t> IndexOrder(std::size_t rows,
+                                      const std::function<std::string_view(std::size_t)>& headword) {
+  // Sorted by the first eight folded bytes, which order as the whole folded texts do, then by
+  // row; only the runs whose eight agree are put in order by the whole texts (stably, so equal
+  // texts keep their rows' order).
+  struct Key {
+    std::uint64_t head;
+    std::uint32_t row;
+  };
+  std::vector<Key> keys(rows);
+  for (std::size_t r = 0; r < rows; ++r) keys[r] = {format::FoldedHead(headword(r)), static_cast<std::uint32_t>(r)};
+  std::sort(keys.begin(), keys.end(),
+            [](const Key& a, const Key& b) { return a.head != b.head ? a.head < b.head : a.row < b.row; });
+  for (std::size_t first = 0; first < rows;) {
+    std::size_t last = first + 1;
+    while (last < rows && keys[last].head == keys[first].head) ++last;
+    if (last - first > 1) {
+      std::stable_sort(keys.begin() + static_cast<std::ptrdiff_t>(first), keys.begin() + static_cast<std::ptrdiff_t>(last),
+                       [&](const Key& a, const Key& b) { return CompareFolded(headword(a.row), headword(b.row)) < 0; });
+    }
+    first = last;
+  }
+  std::vector<std::uint32_t> order(rows);
+  for (std::size_t i = 0; i < rows; ++i) order[i] = keys[i].row;
+  return order;
 }
 
 namespace {
@@ -313,6 +402,225 @@ std::string WriteDictionaryFile(const std::filesystem::path& file, std::span<con
   EncodeResult encoded = EncodeDictionary(rows, options);
   if (!encoded.error.empty()) return "Cannot build " + PathForMessage(file) + ": " + encoded.error + ".";
   return ReplaceFileContents(file, encoded.bytes);
+}
+
+struct StreamingDictionaryWriter::State {
+  WriteOptions options;
+  std::size_t columns;
+  std::filesystem::path target;
+  // The plan: rows and text in all, and per block its rows' place and its plain size.
+  std::uint64_t rows = 0;
+  std::uint64_t textSize = 0;
+  std::vector<std::uint64_t> heads, headSizes;
+  std::vector<std::uint32_t> meaningFirsts;
+  std::vector<std::uint64_t> meaningSizes;
+  // The writing.
+  bool begun = false;
+  bool failed = false;
+  ReplacementFile file;
+  std::vector<std::uint8_t> header;
+  crypto::Key key{};
+  std::vector<std::uint64_t> offsets;  // per part: the directory, the headword blocks, the meaning ones
+  std::uint64_t added = 0;
+  std::size_t meaningBlock = 0;  // the one being filled
+  std::vector<std::uint8_t> headEnds, meaningEnds, plain, sealed, pending;
+  std::string headText, meaningText;
+  std::uint64_t pendingAt = 0;
+
+  ~State() { std::fill(key.begin(), key.end(), std::uint8_t{0}); }
+
+  std::string Fail(const std::string& problem) {
+    failed = true;
+    file.Abandon();
+    return problem.starts_with("Cannot ") ? problem : "Cannot build " + PathForMessage(target) + ": " + problem + ".";
+  }
+
+  // Meaning blocks lie back to back: they go out a megabyte at a time.
+  std::string Flush() {
+    std::string failure = file.WriteAt(pendingAt, pending);
+    pendingAt += pending.size();
+    pending.clear();
+    return failure;
+  }
+
+  std::string Seal(std::uint64_t number, const std::vector<std::uint8_t>& ends, std::string_view text,
+                   std::uint64_t plannedSize, bool direct) {
+    using namespace format;
+    plain.assign(ends.begin(), ends.end());
+    plain.insert(plain.end(), text.begin(), text.end());
+    if (plain.size() != plannedSize) return Fail("the rows differ from their plan");
+    sealed.resize(plain.size() + kTagSize);
+    const std::span<std::uint8_t> out(sealed);
+    const auto nonce = BlockNonce(std::span(header).subspan(kOffNonce, crypto::kNonceSize), number);
+    if (!crypto::AesGcmSeal(key, nonce, header, plain, out.first(plain.size()),
+                            out.subspan(plain.size()).first<kTagSize>())) {
+      return Fail("the system's cryptography failed");
+    }
+    const std::uint64_t at = offsets[number];
+    if (direct) {
+      if (std::string failure = file.WriteAt(at, sealed); !failure.empty()) return Fail(failure);
+      return {};
+    }
+    if (at != pendingAt + pending.size()) {
+      if (std::string failure = Flush(); !failure.empty()) return Fail(failure);
+      pendingAt = at;
+    }
+    pending.insert(pending.end(), sealed.begin(), sealed.end());
+    if (pending.size() >= (std::size_t{1} << 20)) {
+      if (std::string failure = Flush(); !failure.empty()) return Fail(failure);
+    }
+    return {};
+  }
+
+  std::string CloseMeaningBlock() {
+    const std::string failure = Seal(1 + heads.size() + meaningBlock, meaningEnds, meaningText,
+                                     meaningSizes[meaningBlock], false);
+    meaningEnds.clear();
+    meaningText.clear();
+    return failure;
+  }
+};
+
+StreamingDictionaryWriter::StreamingDictionaryWriter(std::size_t columns, const WriteOptions& options)
+    : state_(std::make_unique<State>()) {
+  state_->options = options;
+  state_->columns = columns;
+}
+
+StreamingDictionaryWriter::~StreamingDictionaryWriter() = default;
+
+void StreamingDictionaryWriter::Plan(std::string_view headword, std::uint64_t otherCellsSize) {
+  State& s = *state_;
+  const std::size_t perBlock = s.options.headwordsPerBlock;
+  if (perBlock == 0 || s.columns < 2) return;  // Begin refuses the plan
+  if (s.rows % perBlock == 0) {
+    s.heads.push_back(format::FoldedHead(headword));
+    s.headSizes.push_back(0);
+  }
+  s.headSizes.back() += 4 + headword.size();
+  if (s.meaningFirsts.empty() || s.meaningSizes.back() >= s.options.meaningBlockTarget) {
+    s.meaningFirsts.push_back(static_cast<std::uint32_t>(s.rows));
+    s.meaningSizes.push_back(0);
+  }
+  s.meaningSizes.back() += 4 * (s.columns - 1) + otherCellsSize;
+  s.textSize += headword.size() + otherCellsSize;
+  ++s.rows;
+}
+
+std::string StreamingDictionaryWriter::Begin(const std::filesystem::path& target) {
+  using namespace format;
+  State& s = *state_;
+  s.target = target;
+  if (s.begun || s.failed) return s.Fail("the writer was already used");
+  const WriteOptions& options = s.options;
+  if (options.kdfIterations < kMinIterations || options.kdfIterations > kMaxIterations) {
+    return s.Fail("the key derivation's iteration count is out of range");
+  }
+  if (options.formatVersion != kVersion2) {
+    return s.Fail("format version " + std::to_string(options.formatVersion) + " cannot be written a row at a time");
+  }
+  const std::size_t perBlock = options.headwordsPerBlock;
+  if (perBlock == 0 || perBlock > kMaxHeadwordsPerBlock) return s.Fail("the headword block size is out of range");
+  const std::uint64_t cells = s.rows * s.columns;
+  if (s.columns < 2 || s.columns > kMaxColumns || s.rows > UINT32_MAX || s.textSize > UINT32_MAX ||
+      s.textSize + cells * 4 + s.rows * 4 > kMaxDictionaryFileSize - 4096) {
+    return s.Fail("the table is too large for one dictionary file");
+  }
+
+  std::vector<std::uint8_t> dir;
+  AppendString(dir, kTableName);
+  AppendU32(dir, static_cast<std::uint32_t>(s.columns));
+  for (std::size_t c = 0; c < s.columns; ++c) AppendString(dir, ColumnName(c));
+  AppendU32(dir, static_cast<std::uint32_t>(s.rows));
+  AppendU32(dir, static_cast<std::uint32_t>(perBlock));
+  AppendU32(dir, static_cast<std::uint32_t>(s.heads.size()));
+  AppendU32(dir, static_cast<std::uint32_t>(s.meaningFirsts.size()));
+  const std::size_t dirSize = dir.size() + kHeadwordBlockEntry * s.heads.size() +
+                              kMeaningBlockEntry * s.meaningFirsts.size();
+  s.offsets.assign(1, kHeaderSize);
+  std::uint64_t at = kHeaderSize + dirSize + kTagSize;
+  auto place = [&](std::uint64_t plainSize) {
+    s.offsets.push_back(at);
+    at += plainSize + kTagSize;
+    return plainSize + kTagSize <= UINT32_MAX;
+  };
+  for (std::size_t b = 0; b < s.heads.size(); ++b) {
+    if (!place(s.headSizes[b])) return s.Fail("a block is too large");
+    const std::size_t entry = dir.size();
+    dir.resize(entry + kHeadwordBlockEntry);
+    StoreU64(&dir[entry], s.heads[b]);
+    StoreU32(&dir[entry + 8], static_cast<std::uint32_t>(s.headSizes[b] + kTagSize));
+  }
+  for (std::size_t m = 0; m < s.meaningFirsts.size(); ++m) {
+    if (!place(s.meaningSizes[m])) return s.Fail("a block is too large");
+    AppendU32(dir, s.meaningFirsts[m]);
+    AppendU32(dir, static_cast<std::uint32_t>(s.meaningSizes[m] + kTagSize));
+  }
+  const std::uint64_t total = at;
+  if (total > kMaxDictionaryFileSize) return s.Fail("the table is too large for one dictionary file");
+
+  s.header.assign(kHeaderSize, 0);
+  if (std::string problem = StartHeader(s.header, kVersion2, options, s.key); !problem.empty()) return s.Fail(problem);
+  StoreU64(&s.header[kOffFileSize], total);
+  StoreU32(&s.header[kOffDirectorySize], static_cast<std::uint32_t>(dir.size()));
+  StoreU32(&s.header[kOffHeaderCrc], Crc32(std::span(s.header).first(kOffHeaderCrc)));
+
+  if (std::string failure = s.file.Open(target); !failure.empty()) return s.Fail(failure);
+  if (std::string failure = s.file.WriteAt(0, s.header); !failure.empty()) return s.Fail(failure);
+  s.begun = true;
+  return s.Seal(0, {}, std::string_view(reinterpret_cast<const char*>(dir.data()), dir.size()), dir.size(), true);
+}
+
+std::string StreamingDictionaryWriter::Add(std::string_view headword, std::span<const std::string_view> rest,
+                                           bool sound) {
+  State& s = *state_;
+  if (!s.begun || s.failed) return s.Fail("rows were added to a writer that is not writing");
+  if (s.added >= s.rows) return s.Fail("more rows were added than planned");
+  if (rest.size() > s.columns - 1) return s.Fail("a row has more cells than the table's columns");
+  if (std::string problem = sound ? std::string() : CheckCells(headword, rest); !problem.empty()) {
+    return s.Fail("row " + std::to_string(s.added + 1) + ": " + problem);
+  }
+  const std::size_t perBlock = s.options.headwordsPerBlock;
+  const std::size_t block = static_cast<std::size_t>(s.added / perBlock);
+  if (s.added % perBlock == 0 && format::FoldedHead(headword) != s.heads[block]) {
+    return s.Fail("the rows differ from their plan");
+  }
+  s.headText += headword;
+  format::AppendU32(s.headEnds, static_cast<std::uint32_t>(s.headText.size()));
+  if (s.added % perBlock == perBlock - 1 || s.added + 1 == s.rows) {
+    if (std::string failure = s.Seal(1 + block, s.headEnds, s.headText, s.headSizes[block], true); !failure.empty()) {
+      return failure;
+    }
+    s.headEnds.clear();
+    s.headText.clear();
+  }
+  if (s.meaningBlock + 1 < s.meaningFirsts.size() && s.added == s.meaningFirsts[s.meaningBlock + 1]) {
+    if (std::string failure = s.CloseMeaningBlock(); !failure.empty()) return failure;
+    ++s.meaningBlock;
+  }
+  for (std::size_t c = 0; c + 1 < s.columns; ++c) {
+    if (c < rest.size()) s.meaningText += rest[c];
+    format::AppendU32(s.meaningEnds, static_cast<std::uint32_t>(s.meaningText.size()));
+  }
+  ++s.added;
+  return {};
+}
+
+std::string StreamingDictionaryWriter::Finish() {
+  State& s = *state_;
+  if (!s.begun || s.failed) return s.Fail("the writer is not writing");
+  if (s.added != s.rows) return s.Fail("fewer rows were added than planned");
+  if (!s.meaningFirsts.empty()) {
+    if (std::string failure = s.CloseMeaningBlock(); !failure.empty()) return failure;
+  }
+  if (std::string failure = s.Flush(); !failure.empty()) return s.Fail(failure);
+  if (std::string failure = s.file.Commit(); !failure.empty()) {
+    s.failed = true;
+    return failure;
+  }
+  s.begun = false;
+  std::fill(s.key.begin(), s.key.end(), std::uint8_t{0});
+  return {};
 }
 
 }  // namespace kelvara

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -43,6 +45,15 @@ struct EncodeResult {
 // begins with U+FEFF, text that is not UTF-8, a NUL or tab in any cell, a line break in the
 // headword, or a line break other than CR LF in any other cell (imported meanings have lines).
 std::string CheckRow(const WordRow& row);
+// The same over views: the headword, then the other cells.
+std::string CheckCells(std::string_view headword, std::span<const std::string_view> rest);
+// True when a cell passes CheckRow's checks for its column (one pass over its bytes).
+bool CellIsSound(std::string_view cell, bool headword);
+
+// The index: row numbers by folded headword, ties in row order, as every writer orders them.
+// `headword(r)` gives row r's headword (valid UTF-8 without NUL).
+std::vector<std::uint32_t> IndexOrder(std::size_t rows,
+                                      const std::function<std::string_view(std::size_t)>& headword);
 
 // Every row has the most columns any row has; shorter rows are padded with empty cells.
 EncodeResult EncodeDictionary(std::span<const WordRow> rows, const WriteOptions& options = {});
@@ -55,5 +66,36 @@ EncodeResult SealVersion2(std::span<const std::vector<std::uint8_t>> parts,
 // Encodes and replaces `file` all at once. Returns "" or the reason it failed.
 std::string WriteDictionaryFile(const std::filesystem::path& file, std::span<const WordRow> rows,
                                 const WriteOptions& options = {});
+
+// Version 2 written a row at a time, for dictionaries too large to hold twice in memory (the
+// import): the same bytes as WriteDictionaryFile makes of the same rows, but neither the rows
+// nor the file are ever held whole. The rows come twice, in index order (IndexOrder): first
+// their sizes (Plan), which fix where every block lies, then their text (Add), each block sealed
+// and written as it fills into a temporary file beside the target. Finish puts that file in
+// the target's place; on any failure, or when the writer goes without Finish, the temporary
+// file is removed and the target is as it was.
+class StreamingDictionaryWriter {
+ public:
+  // `columns`: the table's columns (2 or more); rows with fewer have empty cells at the end.
+  explicit StreamingDictionaryWriter(std::size_t columns, const WriteOptions& options = {});
+  ~StreamingDictionaryWriter();
+  StreamingDictionaryWriter(const StreamingDictionaryWriter&) = delete;
+  StreamingDictionaryWriter& operator=(const StreamingDictionaryWriter&) = delete;
+
+  // The next row in index order: its headword, and the bytes of its other cells together.
+  void Plan(std::string_view headword, std::uint64_t otherCellsSize);
+  // Checks the plan, creates the temporary file and writes the header and the directory.
+  std::string Begin(const std::filesystem::path& target);
+  // The next row in index order, as planned: the headword, then the other cells (at most
+  // columns - 1). Each row is checked as CheckRow checks, unless `sound`: the caller has found
+  // every cell sound with CellIsSound already (and the headword neither empty nor starting with
+  // U+FEFF), so that text is not scanned twice.
+  std::string Add(std::string_view headword, std::span<const std::string_view> rest, bool sound = false);
+  std::string Finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace kelvara

@@ -44,12 +44,40 @@ struct MapFileResult {
 
 MapFileResult MapAndHoldFile(const std::filesystem::path& file);
 
+// A new file built beside `target` a piece at a time and put in its place at once: Commit
+// flushes it and renames it over `target`, so that `target` is either the old file or the whole
+// new one. Dropped without a Commit, or after any failure, the new file is removed and `target`
+// is as it was. Open refuses, leaving everything as it was, when another program holds `target`;
+// from then until Commit nobody else can open it for reading. Each call returns an English
+// sentence on failure, "" on success; after a failure the file is gone and calls fail.
+class ReplacementFile {
+ public:
+  ReplacementFile();
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  std::string Open(const std::filesystem::path& target);
+  std::string WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  std::string Commit();
+  void Abandon();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
 // Writes `bytes` to a temporary file beside `target`, flushes it and renames it over `target`,
 // so that `target` is either the old file or the whole new one. Refuses, leaving everything as
 // it was, when another program holds `target`. Returns an English sentence on failure, "" on
 // success.
-std::string ReplaceFileContents(const std::filesystem::path& target,
-                                std::span<const std::uint8_t> bytes);
+inline std::string ReplaceFileContents(const std::filesystem::path& target,
+                                       std::span<const std::uint8_t> bytes) {
+  ReplacementFile file;
+  if (std::string failed = file.Open(target); !failed.empty()) return failed;
+  if (std::string failed = file.WriteAt(0, bytes); !failed.empty()) return failed;
+  return file.Commit();
+}
 
 // The path as UTF-8, for messages.
 std::string PathForMessage(const std::filesystem::path& file);

@@ -22,23 +22,20 @@ class Fd {
   }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
+  Fd(Fd&& other) noexcept : fd_(other.release()) {}
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = other.release();
+    }
+    return *this;
+  }
   int get() const { return fd_; }
   int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
 };
-
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -92,35 +89,79 @@ MapFileResult MapAndHoldFile(const std::filesystem::path& file) {
   return result;
 }
 
-std::string ReplaceFileContents(const std::filesystem::path& target,
-                                std::span<const std::uint8_t> bytes) {
+struct ReplacementFile::State {
+  std::filesystem::path target;
+  std::string temp;
+  Fd existing{-1};  // held with an exclusive lock until the rename, so no reader comes between
+  Fd fd{-1};
+  std::string failure;
+};
+
+ReplacementFile::ReplacementFile() = default;
+ReplacementFile::~ReplacementFile() { Abandon(); }
+
+std::string ReplacementFile::Open(const std::filesystem::path& target) {
+  Abandon();
+  auto state = std::make_unique<State>();
+  state->target = target;
   const std::string name = PathForMessage(target);
   // Readers hold a shared lock: an exclusive one we cannot get means the file is in use.
-  Fd existing(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
-  if (existing.get() >= 0 && ::flock(existing.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+  state->existing = Fd(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+  if (state->existing.get() >= 0 && ::flock(state->existing.get(), LOCK_EX | LOCK_NB) != 0 &&
+      errno == EWOULDBLOCK) {
     return "Cannot replace " + name + ": another program has it open.";
   }
+  state->temp = target.string() + ".XXXXXX";
+  state->fd = Fd(::mkstemp(state->temp.data()));
+  if (state->fd.get() < 0) return "Cannot create a temporary file beside " + name + ": " + std::strerror(errno) + ".";
+  state_ = std::move(state);
+  return {};
+}
 
-  std::string temp = target.string() + ".XXXXXX";
-  Fd fd(::mkstemp(temp.data()));
-  if (fd.get() < 0) return "Cannot create a temporary file beside " + name + ": " + std::strerror(errno) + ".";
-  bool written = WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 &&
-                 ::fchmod(fd.get(), 0644) == 0;
+std::string ReplacementFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (!state_) return "Cannot write: the file is not open.";
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(state_->fd.get(), bytes.data() + done, bytes.size() - done,
+                               static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const std::string message = "Cannot write " + state_->temp + ": " + std::strerror(n < 0 ? errno : EIO) + ".";
+      Abandon();
+      return message;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+std::string ReplacementFile::Commit() {
+  if (!state_) return "Cannot write: the file is not open.";
+  State& s = *state_;
+  bool written = ::fsync(s.fd.get()) == 0 && ::fchmod(s.fd.get(), 0644) == 0;
   int writeError = written ? 0 : errno;
-  if (::close(fd.release()) != 0 && written) {
+  if (::close(s.fd.release()) != 0 && written) {
     written = false;
     writeError = errno;
   }
+  std::string failure;
   if (!written) {
-    ::unlink(temp.c_str());
-    return "Cannot write " + temp + ": " + std::strerror(writeError) + ".";
+    failure = "Cannot write " + s.temp + ": " + std::strerror(writeError) + ".";
+  } else if (::rename(s.temp.c_str(), s.target.c_str()) != 0) {
+    failure = "Cannot replace " + PathForMessage(s.target) + ": " + std::strerror(errno) + ".";
+  } else {
+    state_.reset();  // renamed: nothing to remove
+    return {};
   }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    const int e = errno;
-    ::unlink(temp.c_str());
-    return "Cannot replace " + name + ": " + std::strerror(e) + ".";
-  }
-  return {};
+  Abandon();
+  return failure;
+}
+
+void ReplacementFile::Abandon() {
+  if (!state_) return;
+  state_->fd = Fd(-1);
+  ::unlink(state_->temp.c_str());
+  state_.reset();
 }
 
 }  // namespace kelvara

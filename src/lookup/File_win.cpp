@@ -99,8 +99,16 @@ MapFileResult MapAndHoldFile(const std::filesystem::path& file) {
   return result;
 }
 
-std::string ReplaceFileContents(const std::filesystem::path& target,
-                                std::span<const std::uint8_t> bytes) {
+struct ReplacementFile::State {
+  std::filesystem::path target, temp;
+  UniqueHandle file;
+};
+
+ReplacementFile::ReplacementFile() = default;
+ReplacementFile::~ReplacementFile() { Abandon(); }
+
+std::string ReplacementFile::Open(const std::filesystem::path& target) {
+  Abandon();
   const std::string name = PathForMessage(target);
   // A reader (the program) shares the file for reading only; asking for it exclusively tells
   // whether anyone has it open before we write anything.
@@ -111,37 +119,62 @@ std::string ReplaceFileContents(const std::filesystem::path& target,
       return "Cannot replace " + name + ": another program has it open.";
     }
   }
+  auto state = std::make_unique<State>();
+  state->target = target;
+  state->temp = target;
+  state->temp += L".tmp" + std::to_wstring(GetCurrentProcessId());
+  state->file = Wrap(CreateFileW(state->temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!state->file) return "Cannot create " + PathForMessage(state->temp) + ": " + LastErrorText(GetLastError()) + ".";
+  state_ = std::move(state);
+  return {};
+}
 
-  std::filesystem::path temp = target;
-  temp += L".tmp" + std::to_wstring(GetCurrentProcessId());
-  const std::string tempName = PathForMessage(temp);
-  {
-    UniqueHandle h = Wrap(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h) return "Cannot create " + tempName + ": " + LastErrorText(GetLastError()) + ".";
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-      DWORD put = 0;
-      const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-      ok = WriteFile(h.get(), bytes.data() + done, want, &put, nullptr) && put == want;
-      done += put;
+std::string ReplacementFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (!state_) return "Cannot write: the file is not open.";
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    OVERLAPPED at{};
+    const std::uint64_t where = offset + done;
+    at.Offset = static_cast<DWORD>(where);
+    at.OffsetHigh = static_cast<DWORD>(where >> 32);
+    DWORD put = 0;
+    const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    if (!WriteFile(state_->file.get(), bytes.data() + done, want, &put, &at) || put == 0) {
+      const std::string message = "Cannot write " + PathForMessage(state_->temp) + ": " + LastErrorText(GetLastError()) + ".";
+      Abandon();
+      return message;
     }
-    ok = ok && FlushFileBuffers(h.get());
-    if (!ok) {
-      const DWORD e = GetLastError();
-      h.reset();
-      DeleteFileW(temp.c_str());
-      return "Cannot write " + tempName + ": " + LastErrorText(e) + ".";
-    }
+    done += put;
   }
-  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  return {};
+}
+
+std::string ReplacementFile::Commit() {
+  if (!state_) return "Cannot write: the file is not open.";
+  State& s = *state_;
+  if (!FlushFileBuffers(s.file.get())) {
+    const std::string message = "Cannot write " + PathForMessage(s.temp) + ": " + LastErrorText(GetLastError()) + ".";
+    Abandon();
+    return message;
+  }
+  s.file.reset();
+  if (!MoveFileExW(s.temp.c_str(), s.target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD e = GetLastError();
-    DeleteFileW(temp.c_str());
+    const std::string name = PathForMessage(s.target);
+    Abandon();
     if (IsInUse(e)) return "Cannot replace " + name + ": another program has it open.";
     return "Cannot replace " + name + ": " + LastErrorText(e) + ".";
   }
+  state_.reset();
   return {};
+}
+
+void ReplacementFile::Abandon() {
+  if (!state_) return;
+  state_->file.reset();
+  DeleteFileW(state_->temp.c_str());
+  state_.reset();
 }
 
 }  // namespace kelvara

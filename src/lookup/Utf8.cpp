@@ -1,5 +1,8 @@
 #include "Utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace kelvara::utf8 {
 
 std::size_t Decode(const char* p, const char* limit, char32_t* cp) {
@@ -55,6 +58,14 @@ std::size_t FindInvalid(std::string_view text) {
   const char* p = text.data();
   const char* limit = p + text.size();
   while (p < limit) {
+    // ASCII eight bytes at a time.
+    while (limit - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      if (w & 0x8080808080808080ull) break;
+      p += 8;
+    }
+    if (p == limit) break;
     if (static_cast<unsigned char>(*p) < 0x80) {
       ++p;
       continue;

@@ -5,7 +5,6 @@
 // With --count only the name and the count: the reader alone, as the import benchmark times it.
 #include <cstdio>
 #include <iostream>
-#include <span>
 #include <string>
 
 #include "import/Dictd.h"
@@ -28,7 +27,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string out = "name\t" + source.name + "\ncount\t" + std::to_string(source.entries.size()) + "\n";
-  for (const Entry& e : countOnly ? std::span<const Entry>() : std::span<const Entry>(source.entries)) {
+  for (std::size_t n = 0; !countOnly && n < source.entries.size(); ++n) {
+    const Entry& e = source.entries[n];
     out += e.headword;
     out += '\t';
     for (std::size_t i = 0; i < e.meaning.size(); ++i) {

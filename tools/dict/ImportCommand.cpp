@@ -148,10 +148,29 @@ int RunImport(const ImportRequest& request, std::string& out, std::string& err,
 
   status.Show("Merging");
   import::MergeStats stats;
-  std::vector<WordRow> rows = import::MergeSources(std::move(existing), existingName, sources, stats);
-  sources.clear();
-  status.Show("Writing " + target);
-  if (std::string failed = WriteDictionaryFile(request.target, rows); !failed.empty()) {
+  import::MergedRows rows = import::MergeSources(std::move(existing), existingName, std::move(sources), stats);
+  status.Show("Sorting");
+  const std::vector<std::uint32_t> order =
+      IndexOrder(rows.size(), [&](std::size_t r) { return rows.Headword(r); });
+  // Twice through the rows in index order: their sizes place every block, then their text is
+  // written block by block. Neither the rows' text nor the file is held whole a second time.
+  StreamingDictionaryWriter writer(rows.ColumnCount());
+  std::vector<std::string_view> cells;
+  for (const std::uint32_t r : order) {
+    rows.Cells(r, cells);
+    std::uint64_t size = 0;
+    for (const std::string_view cell : cells) size += cell.size();
+    writer.Plan(rows.Headword(r), size);
+  }
+  std::string failed = writer.Begin(request.target);
+  for (std::size_t i = 0; failed.empty() && i < order.size(); ++i) {
+    if (i % 4096 == 0) status.Show("Writing " + target, i, order.size());
+    rows.Cells(order[i], cells);
+    // Imported text was scanned when it was mended; the rows of the dictionary added to were not.
+    failed = writer.Add(rows.Headword(order[i]), cells, order[i] >= existingRows);
+  }
+  if (failed.empty()) failed = writer.Finish();
+  if (!failed.empty()) {
     status.End();
     err += "kelvara-dict: " + failed + "\n" + untouched;
     return kExitOutput;

@@ -13,7 +13,7 @@ std::string Read(const DictdSample& d, Source* result = nullptr) {
   std::string error;
   const bool ok = ReadDictdBytes(d.index, d.dict, source, error);
   EXPECT_EQ(ok, error.empty()) << error;
-  if (result != nullptr) *result = source;
+  if (result != nullptr) *result = std::move(source);
   return error;
 }
 

@@ -7,14 +7,18 @@
 namespace kelvara::import {
 namespace {
 
-Source Make(std::string name, std::vector<Entry> entries) { return Source{std::move(name), std::move(entries)}; }
+Source Make(std::string name, const std::vector<Entry>& entries) {
+  Source source{std::move(name), {}};
+  for (const Entry& e : entries) source.entries.Add(e.headword, e.meaning);
+  return source;
+}
 
 TEST(Merge, AHeadwordInSeveralSourcesIsOneRowWithEachTextUnderItsSource) {
   std::vector<Source> sources;
   sources.push_back(Make("First", {{"apple", "a1"}, {"pear", "p1"}, {"Apple", "a2"}}));
   sources.push_back(Make("Second", {{"APPLE", "a3"}, {"plum", "u1"}}));
   MergeStats stats;
-  const std::vector<WordRow> rows = MergeSources({}, "", sources, stats);
+  const std::vector<WordRow> rows = MergeToRows({}, "", std::move(sources), stats);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0][0], "apple") << "the spelling met first";
   EXPECT_EQ(rows[0][1],
@@ -24,7 +28,6 @@ TEST(Merge, AHeadwordInSeveralSourcesIsOneRowWithEachTextUnderItsSource) {
   EXPECT_EQ(stats.entries, 5u);
   EXPECT_EQ(stats.joined, 2u);
   EXPECT_EQ(stats.rows, 3u);
-  EXPECT_TRUE(sources[0].entries.empty()) << "entries are moved out and freed";
 }
 
 TEST(Merge, ExistingRowsStayFirstAndKeepTheirColumns) {
@@ -32,7 +35,7 @@ TEST(Merge, ExistingRowsStayFirstAndKeepTheirColumns) {
   std::vector<Source> sources;
   sources.push_back(Make("WordNet", {{"zebra", "z"}, {"dog", "a domestic animal"}, {"", "no word"}}));
   MergeStats stats;
-  const std::vector<WordRow> rows = MergeSources(existing, "Data.db", sources, stats);
+  const std::vector<WordRow> rows = MergeToRows(existing, "Data.db", std::move(sources), stats);
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0], (WordRow{"cat", "گربه", "extra"}));
   EXPECT_EQ(rows[1][1], SourceNameLine("Data.db") + "\r\nسگ\r\n\r\n" + SourceNameLine("WordNet") +
@@ -56,7 +59,7 @@ TEST(Merge, WhateverTheSourcesHoldTheRowsPassCheckRow) {
                                 }));
   sources.push_back(Make(std::string("bad\0name\twith\nbreaks", 20), {{"ok", "again"}}));
   MergeStats stats;
-  const std::vector<WordRow> rows = MergeSources({}, "", sources, stats);
+  const std::vector<WordRow> rows = MergeToRows({}, "", std::move(sources), stats);
   for (const WordRow& row : rows) EXPECT_EQ(CheckRow(row), "") << row[0];
   EXPECT_EQ(rows.back()[1], SourceNameLine("Odd") + "\r\n\r\n" + SourceNameLine("badname with breaks") + "\r\nagain")
       << "a source's name is mended too (found by fuzzing)";
@@ -68,6 +71,32 @@ TEST(Merge, WhateverTheSourcesHoldTheRowsPassCheckRow) {
   EXPECT_EQ(rows[4][0], "bad\xEF\xBF\xBDutf8");
   EXPECT_EQ(stats.skipped, 2u);
   EXPECT_EQ(stats.cleaned, 6u);
+}
+
+TEST(Merge, RowsViewTheSourcesTextAndJoinOnlyWhenAsked) {
+  std::vector<Source> sources;
+  sources.push_back(Make("First", {{"cat", "a pet"}, {"Cat", "again"}, {"dog", "tab\there"}}));
+  MergeStats stats;
+  MergedRows rows = MergeSources({{"ant", "an insect", "x"}}, "Data.db", std::move(sources), stats);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows.ColumnCount(), 3u);
+  std::vector<std::string_view> cells;
+  rows.Cells(0, cells);
+  EXPECT_EQ(cells, (std::vector<std::string_view>{"an insect", "x"}));
+  rows.Cells(1, cells);
+  EXPECT_EQ(cells[0], SourceNameLine("First") + "\r\na pet\r\n\r\nagain");
+  EXPECT_EQ(cells[1], "") << "imported rows have the further columns empty";
+  rows.Cells(2, cells);
+  EXPECT_EQ(cells[0], "tab here");
+  EXPECT_EQ(stats.cleaned, 1u);
+
+  // A row with one sound text is the source's own bytes, not a copy.
+  std::vector<Source> one;
+  one.push_back(Make("Only", {{"cat", "a pet"}}));
+  const char* const kept = one[0].entries[0].meaning.data();
+  MergedRows single = MergeSources({}, "", std::move(one), stats);
+  single.Cells(0, cells);
+  EXPECT_EQ(cells[0].data(), kept);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ std::string Read(const StarDictSample& s, std::string_view sameTypes, std::strin
   if (s.synonyms > 0) files.syn = s.syn;
   const bool ok = ReadStarDictBytes(files, source, error);
   EXPECT_EQ(ok, error.empty()) << error;
-  if (result != nullptr) *result = source;
+  if (result != nullptr) *result = std::move(source);
   return error;
 }
 
