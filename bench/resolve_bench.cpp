@@ -132,6 +132,23 @@ int main(int argc, char** argv) {
     nonsense.push_back(junk);
   }
 
+  // Short words have the most neighbours within two edits, so the most to rank: the typos of
+  // words of three to five letters.
+  std::vector<std::string> shortWords;
+  for (const kelvara::WordRow& r : rows)
+    if (r[0].size() >= 3 && r[0].size() <= 5) shortWords.push_back(r[0]);
+  std::vector<std::string> shortTypos;
+  for (int i = 0; i < 1000 && !shortWords.empty(); ++i) {
+    std::string t = shortWords[rng() % shortWords.size()];
+    const std::size_t at = 1 + rng() % (t.size() - 1);
+    switch (i % 3) {
+      case 0: t[at] = static_cast<char>(letter(rng)); break;
+      case 1: t.erase(at, 1); break;
+      default: std::swap(t[at], t[at - 1]); break;
+    }
+    shortTypos.push_back(t);
+  }
+
   const auto plain = [&](const std::string& w) {
     g_sink = g_sink + kelvara::SearchWords(dict, w).matches.size();
   };
@@ -150,6 +167,7 @@ int main(int argc, char** argv) {
   const Row measured[] = {
       {"copy resolved + looked up", Time(copies, resolveAndLook)},
       {"typo: not found + suggestions", Time(typos, lookWithSuggestions)},
+      {"short-word typo + suggestions", Time(shortTypos, lookWithSuggestions)},
       {"20-letter nonsense + suggestions", Time(nonsense, lookWithSuggestions)},
   };
   std::printf("\n%-34s %10s %10s %10s | %9s %9s\n", "query (thread CPU time)", "median us", "p99 us", "max us", "x plain", "p99 x");
@@ -164,7 +182,7 @@ int main(int argc, char** argv) {
 
   // Memory: the most heap a suggestion search holds beyond what was in use before it.
   std::size_t peakExtra = 0;
-  for (const std::vector<std::string>* set : {&typos, &nonsense}) {
+  for (const std::vector<std::string>* set : {&typos, &shortTypos, &nonsense}) {
     for (const std::string& w : *set) {
       const std::size_t before = g_inUse;
       g_peak = before;
