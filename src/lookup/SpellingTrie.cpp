@@ -27,10 +27,20 @@ SpellingTrie BuildSpellingTrie(const Dictionary& dict) {
   std::size_t previousLength = 0;
   for (std::size_t position = 0; position < dict.size(); ++position) {
     const std::string_view head = dict.HeadwordAt(position);
-    const char* p = head.data();
-    const char* const end = p + head.size();
-    std::size_t length = 0;
-    while (p < end && length < kDepth) current[length++] = NextFolded(p, end);
+    std::size_t length = std::min(head.size(), kDepth);
+    // Most headwords begin with ASCII: their bytes are their characters.
+    if (std::all_of(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(length),
+                    [](char b) { return static_cast<unsigned char>(b) < 0x80; })) {
+      for (std::size_t k = 0; k < length; ++k) {
+        const auto b = static_cast<unsigned char>(head[k]);
+        current[k] = (b >= 'A' && b <= 'Z') ? b + 32u : b;
+      }
+    } else {
+      const char* p = head.data();
+      const char* const end = p + head.size();
+      length = 0;
+      while (p < end && length < kDepth) current[length++] = NextFolded(p, end);
+    }
     std::size_t shared = 0;
     while (shared < length && shared < previousLength && current[shared] == previous[shared]) ++shared;
     // Each character after the shared beginning begins a run of its depth.

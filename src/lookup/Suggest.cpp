@@ -1,6 +1,7 @@
 #include "Suggest.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -64,20 +65,23 @@ class EditWalk {
   // stays kFar, which is all that the cells inside need to know of it.
   int Row(std::size_t d, char32_t c) {
     int* row = &rows_[d * width_];
-    const int* up = &rows_[(d - 1) * width_];
-    const int* up2 = d >= 2 ? &rows_[(d - 2) * width_] : nullptr;
+    const int* up = row - width_;
     const std::size_t from = d > kMostEdits ? d - kMostEdits : 0;
     const std::size_t to = std::min(m_, d + kMostEdits);
     int best = kFar;
-    for (std::size_t j = from; j <= to; ++j) {
-      int v;
-      if (j == 0) {
-        v = static_cast<int>(d);
-      } else {
-        v = std::min(up[j] + 1, row[j - 1] + 1);
-        v = std::min(v, up[j - 1] + (c == q_[j - 1] ? 0 : 1));
-        if (up2 && j >= 2 && c == q_[j - 2] && path_[d - 2] == q_[j - 1]) v = std::min(v, up2[j - 2] + 1);
-      }
+    std::size_t j = from;
+    if (j == 0) {
+      best = row[0] = std::min(static_cast<int>(d), kFar);
+      j = 1;
+    }
+    // A swap of the last two characters: path_[d - 2] then c against the word's two at j.
+    const bool swap = d >= 2;
+    const char32_t before = swap ? path_[d - 2] : 0;
+    const int* up2 = swap ? row - 2 * width_ : nullptr;
+    for (; j <= to; ++j) {
+      int v = std::min(up[j], row[j - 1]) + 1;
+      v = std::min(v, up[j - 1] + (c == q_[j - 1] ? 0 : 1));
+      if (swap && j >= 2 && c == q_[j - 2] && before == q_[j - 1]) v = std::min(v, up2[j - 2] + 1);
       row[j] = std::min(v, kFar);
       best = std::min(best, row[j]);
     }
@@ -157,11 +161,21 @@ class EditWalk {
     }
     if (first == last || d + 1 > maxDepth_) return;
     const bool anyChild = Row(d + 1, kNoLetter) <= kMostEdits;
+    // A child by a character that the word does not have near this depth gets this very row.
+    int* const row = &rows_[(d + 1) * width_];
+    std::array<int, 2 * kMostEdits + 1> otherRow;
+    const std::size_t from = d + 1 > kMostEdits ? d + 1 - kMostEdits : 0;
+    const std::size_t cells = std::min(m_, d + 1 + kMostEdits) + 1 - from;
+    std::copy_n(row + from, cells, otherRow.begin());
     const std::u32string& letters = letters_[d + 1];
     for (std::size_t child = first; child < last; ++child) {
       const char32_t c = down.letter[child];
-      if (!anyChild && !std::binary_search(letters.begin(), letters.end(), c)) continue;
-      if (Row(d + 1, c) > kMostEdits) continue;
+      if (!std::binary_search(letters.begin(), letters.end(), c)) {
+        if (!anyChild) continue;
+        std::copy_n(otherRow.begin(), cells, row + from);
+      } else if (Row(d + 1, c) > kMostEdits) {
+        continue;
+      }
       const std::size_t childHi = child + 1 < last ? down.start[child + 1] : hi;
       path_.push_back(c);
       TrieNode(d + 1, down.start[child], childHi, child);
