@@ -1,6 +1,7 @@
 #include "BaselineWindow.h"
 
 #include "lookup/SearchWords.h"
+#include "lookup/Suggest.h"
 #include "toolkit/Utf.h"
 
 namespace kelvara::bench {
@@ -74,17 +75,26 @@ void BaselineWindow::Lookup(const Dictionary& dict, const std::wstring& word, bo
   SetWindowTextW(word_, word.c_str());
   const std::wstring text = WindowText(word_);
   if (text.empty()) return;
-  const SearchResult result = SearchWords(dict, toolkit::WideToUtf8(text));
-  FillList(result.matches, redrawOff);
+  // The same lookup as the main window's: when nothing matches, the suggestions are listed.
+  const SearchResult result = LookUpWord(dict, toolkit::WideToUtf8(text));
+  if (result.matches.empty()) {
+    Fill(result.suggestions.size(), [&](size_t i) { return std::string_view(result.suggestions[i]); }, redrawOff);
+  } else {
+    FillList(result.matches, redrawOff);
+  }
   SetWindowTextW(meaning_, toolkit::Utf8ToWide(result.meaningText).c_str());
 }
 
 void BaselineWindow::FillList(const Matches& matches, bool redrawOff) {
+  Fill(matches.size(), [&](size_t i) { return matches.Headword(i); }, redrawOff);
+}
+
+void BaselineWindow::Fill(size_t count, const std::function<std::string_view(size_t)>& entryAt, bool redrawOff) {
   if (redrawOff) SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(list_, LB_RESETCONTENT, 0, 0);
-  if (redrawOff) SendMessageW(list_, LB_INITSTORAGE, matches.size(), matches.size() * 24);
-  for (size_t i = 0; i < matches.size(); ++i) {
-    const std::wstring entry = toolkit::Utf8ToWide(matches.Headword(i));
+  if (redrawOff) SendMessageW(list_, LB_INITSTORAGE, count, count * 24);
+  for (size_t i = 0; i < count; ++i) {
+    const std::wstring entry = toolkit::Utf8ToWide(entryAt(i));
     SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
   }
   if (redrawOff) {

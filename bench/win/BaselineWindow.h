@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "frmMain.h"
 #include "lookup/Dictionary.h"
@@ -26,8 +28,9 @@ class BaselineWindow {
   // shared).
   bool Create(const frmMain& model, int left, int top);
 
-  // What the word box's change handler does, the plain way: the text assigned, the query run,
-  // the list cleared and refilled entry by entry, the meaning set. With `redrawOff` the list is
+  // What the word box's change handler does, the plain way: the text assigned, the query run
+  // (with the suggestions when nothing matches, as in the main window), the list cleared and
+  // refilled entry by entry, the meaning set. With `redrawOff` the list is
   // filled with drawing switched off and its storage reserved first: the best a plain list box
   // can do.
   void Lookup(const Dictionary& dict, const std::wstring& word, bool redrawOff = false);
@@ -42,6 +45,8 @@ class BaselineWindow {
   std::wstring Meaning() const;
 
  private:
+  void Fill(size_t count, const std::function<std::string_view(size_t)>& entryAt, bool redrawOff);
+
   HWND window_ = nullptr;
   HWND word_ = nullptr, list_ = nullptr, meaning_ = nullptr;
 };

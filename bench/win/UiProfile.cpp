@@ -12,6 +12,7 @@
 #include "Idle.h"
 #include "ProcessCpu.h"
 #include "lookup/SearchWords.h"
+#include "lookup/Suggest.h"
 #include "mMain.h"
 #include "toolkit/Clipboard.h"
 #include "toolkit/Utf.h"
@@ -138,6 +139,32 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
               [&](int i) { form.txtWord.SetText(i % 2 ? word : letter); });
   ProfileStep("  + drawing", n, [&](int i) {
     form.txtWord.SetText(i % 2 ? word : letter);
+    PumpUntilIdle(form.hWnd());
+  });
+  // Nothing found: the suggestions are listed and written below the not-found message, which
+  // then takes more lines than the meaning box shows.
+  const std::wstring typo = L"recieve", nonsense = L"qzxvbnmlkjhgfdsapoiu";
+  const SearchResult missed = LookUpWord(dict, toolkit::WideToUtf8(typo));
+  const std::wstring missedMeaning = toolkit::Utf8ToWide(missed.meaningText);
+  std::printf("('%s': %zu matches, %zu suggestions)\n", toolkit::WideToUtf8(typo).c_str(), missed.matches.size(),
+              missed.suggestions.size());
+  ProfileStep("engine: LookUpWord, typo", n, [&](int) { (void)LookUpWord(dict, toolkit::WideToUtf8(typo)); });
+  ProfileStep("engine: LookUpWord, 20 letters", n, [&](int) { (void)LookUpWord(dict, toolkit::WideToUtf8(nonsense)); });
+  ProfileStep("meaning box: SetText, whole word <-> typo", n,
+              [&](int i) { form.txtExp.SetText(i % 2 ? meanings[0] : missedMeaning); });
+  ProfileStep("  + drawing", n, [&](int i) {
+    form.txtExp.SetText(i % 2 ? meanings[0] : missedMeaning);
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStep("main window: whole word <-> typo", n, [&](int i) { form.txtWord.SetText(i % 2 ? word : typo); });
+  ProfileStep("  + drawing", n, [&](int i) {
+    form.txtWord.SetText(i % 2 ? word : typo);
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStep("main window: whole word <-> 20 letters", n,
+              [&](int i) { form.txtWord.SetText(i % 2 ? word : nonsense); });
+  ProfileStep("  + drawing", n, [&](int i) {
+    form.txtWord.SetText(i % 2 ? word : nonsense);
     PumpUntilIdle(form.hWnd());
   });
   ProfileStep("plain window: whole word <-> whole word", n,

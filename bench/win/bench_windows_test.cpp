@@ -17,6 +17,7 @@
 #include "frmMain.h"
 #include "lookup/DictionaryWriter.h"
 #include "lookup/SearchWords.h"
+#include "lookup/Suggest.h"
 #include "toolkit/Utf.h"
 
 namespace kelvara::bench {
@@ -111,8 +112,8 @@ class YardstickTest : public ::testing::Test {
   void ExpectSameAsMainWindow(const std::wstring& word) {
     SCOPED_TRACE(toolkit::WideToUtf8(word));
     const int count = form_->lstWords.ListCount();
-    EXPECT_EQ(static_cast<std::size_t>(count),
-              FindMatches(*form_->DictDb(), toolkit::WideToUtf8(word)).size());
+    const SearchResult looked = LookUpWord(*form_->DictDb(), toolkit::WideToUtf8(word));
+    EXPECT_EQ(static_cast<std::size_t>(count), looked.matches.empty() ? looked.suggestions.size() : looked.matches.size());
     ASSERT_EQ(plain_.ListCount(), count);
     for (int i = 0; i < count; ++i) EXPECT_EQ(plain_.ListText(i), form_->ListText(i)) << i;
     EXPECT_EQ(plain_.Meaning(), form_->txtExp.Text());
@@ -124,17 +125,21 @@ class YardstickTest : public ::testing::Test {
 };
 
 TEST_F(YardstickTest, ShowsWhatTheMainWindowShowsForEveryKindOfWord) {
-  for (const wchar_t* word : {L"ab", L"cat", L"cat ", L"CAT", L"c?t", L"zebra", L"catt", L"d"}) {
+  // "dgo" and "cta" match nothing: both list the suggestions.
+  for (const wchar_t* word : {L"ab", L"cat", L"cat ", L"CAT", L"c?t", L"zebra", L"catt", L"d", L"dgo", L"cta"}) {
     form_->txtWord.SetText(word);
     plain_.Lookup(*form_->DictDb(), word);
     ExpectSameAsMainWindow(word);
     plain_.Lookup(*form_->DictDb(), word, /*redrawOff=*/true);
     ExpectSameAsMainWindow(word);
   }
-  // A word with no match shows the not-found text in both.
+  // A word with no match shows the not-found text in both; a typo its suggestions as well.
   form_->txtWord.SetText(L"zebra");
   plain_.Lookup(*form_->DictDb(), L"zebra");
   EXPECT_EQ(plain_.Meaning(), toolkit::Utf8ToWide(NotFoundText));
+  plain_.Lookup(*form_->DictDb(), L"dgo");
+  ASSERT_GE(plain_.ListCount(), 1);
+  EXPECT_EQ(plain_.ListText(0), L"dog");
 }
 
 TEST_F(YardstickTest, IsAnOrdinaryListOfTheSameSizeAndFont) {

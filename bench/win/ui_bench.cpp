@@ -5,7 +5,9 @@
 // its storage reserved (the best a plain list box can do, compared on every kind of query),
 // and as is, drawing and updating its scroll bar as it goes (only on the worst letter, where
 // one fill takes seconds). All run in this process, query by query in alternating order, so
-// that the machine's load falls on each alike. Prints medians, p99 and ratios.
+// that the machine's load falls on each alike. Prints medians, p99 and ratios. Besides prefixes
+// and whole words it types words that match nothing (mistyped headwords, 20 random letters):
+// both windows then list the spelling suggestions.
 //
 //   kelvara-ui-bench FOLDER [--rounds N] [--naive-rounds N] [--letter-rounds N] [--words N]
 //                    [--profile]
@@ -34,6 +36,7 @@
 #include "UiProfile.h"
 #include "frmMain.h"
 #include "lookup/SearchWords.h"
+#include "lookup/Suggest.h"
 #include "toolkit/Utf.h"
 
 namespace {
@@ -84,6 +87,8 @@ struct Samples {
   std::vector<double> main, plain, naive;
   // The part of each change spent before the pump: the handler, without the drawing.
   std::vector<double> mainHandler, plainHandler;
+  // The same lookup (LookUpWord) alone, again, outside the timed change.
+  std::vector<double> engine;
   double mainCpu = 0, plainCpu = 0;  // CPU time of this process, summed
   std::size_t matches = 0;
 };
@@ -131,7 +136,7 @@ class Harness {
       PumpUntilIdle(nullptr);
     }
     into.matches += main_.WordsRs().matches.size();
-    return Agree(word);
+    return Agree(word, into);
   }
 
  private:
@@ -160,8 +165,13 @@ class Harness {
     return MillisSince(start);
   }
 
-  bool Agree(const std::wstring& word) {
-    const std::size_t expected = FindMatches(dict_, toolkit::WideToUtf8(word)).size();
+  bool Agree(const std::wstring& word, Samples& into) {
+    // When nothing matches, both list the suggestions. The engine's part of a change alone,
+    // timed here, after the change: the same lookup again, its blocks already read.
+    const auto start = Clock::now();
+    const SearchResult looked = LookUpWord(dict_, toolkit::WideToUtf8(word));
+    into.engine.push_back(MillisSince(start));
+    const std::size_t expected = looked.matches.empty() ? looked.suggestions.size() : looked.matches.size();
     const int count = main_.lstWords.ListCount();
     const std::string w = toolkit::WideToUtf8(word);
     if (count < 0 || static_cast<std::size_t>(count) != expected || plain_.ListCount() != count) {
@@ -290,6 +300,29 @@ int wmain(int argc, wchar_t** argv) {
     words.push_back(toolkit::Utf8ToWide(randomHeadword()));
   }
   if (!measureAll(prefixes, twoLetters, 0) || !measureAll(words, wholeWords, 0)) return 3;
+  // Nothing found: the list and meaning show suggestions. Mistyped headwords (a letter changed,
+  // dropped or two swapped) that no headword begins with, and 20 random letters, the walk's
+  // worst case.
+  std::uniform_int_distribution<int> letter('a', 'z');
+  std::vector<std::wstring> typos, nonsense;
+  for (int tries = 0; static_cast<int>(typos.size()) < options.words && tries < 100 * options.words; ++tries) {
+    std::string t(randomHeadword());
+    if (t.size() < 4) continue;
+    const std::size_t at = 1 + rng() % (t.size() - 2);
+    switch (tries % 3) {
+      case 0: t[at] = static_cast<char>(letter(rng)); break;
+      case 1: t.erase(at, 1); break;
+      default: std::swap(t[at], t[at - 1]); break;
+    }
+    if (FindMatches(dict, t).empty()) typos.push_back(toolkit::Utf8ToWide(t));
+  }
+  for (int i = 0; i < options.words; ++i) {
+    std::string junk;
+    for (int k = 0; k < 20; ++k) junk.push_back(static_cast<char>(letter(rng)));
+    nonsense.push_back(toolkit::Utf8ToWide(junk));
+  }
+  Samples notFound, twentyLetters;
+  if (!measureAll(typos, notFound, 0) || !measureAll(nonsense, twentyLetters, 0)) return 3;
 
   PrintHeader();
   const std::string worstName = std::string("worst letter '") + static_cast<char>(worst) + "'";
@@ -297,24 +330,27 @@ int wmain(int argc, wchar_t** argv) {
   const Summary e = PrintRow("every letter a-z", everyLetter);
   const Summary t = PrintRow("2-letter prefix", twoLetters);
   const Summary h = PrintRow("whole word", wholeWords);
+  const Summary typo = PrintRow("typo, not found", notFound);
+  const Summary junk = PrintRow("20-letter nonsense", twentyLetters);
   const Summary naive = Summarize(worstLetter.naive);
   std::printf("%-20s %4zu %7s | %8s %8s %8s %7s | %9.3f %8.3f %7s | %5.1fx %5.1fx\n",
               "  plain, drawing on", naive.count, "", "", "", "", "", naive.median, naive.p99, "",
               Ratio(naive.median, w.median), Ratio(naive.p99, w.p99));
 
-  std::printf("\n%-20s | %14s %14s | %14s %14s\n", "medians (ms)", "main handler", "main drawing",
-              "plain handler", "plain drawing");
+  std::printf("\n%-20s | %14s %14s | %14s %14s | %9s\n", "medians (ms)", "main handler", "main drawing",
+              "plain handler", "plain drawing", "engine");
   const std::pair<const char*, const Samples*> kinds[] = {{worstName.c_str(), &worstLetter},
-      {"every letter a-z", &everyLetter}, {"2-letter prefix", &twoLetters}, {"whole word", &wholeWords}};
+      {"every letter a-z", &everyLetter}, {"2-letter prefix", &twoLetters}, {"whole word", &wholeWords},
+      {"typo, not found", &notFound}, {"20-letter nonsense", &twentyLetters}};
   auto drawing = [](const std::vector<double>& total, const std::vector<double>& handler) {
     std::vector<double> d;
     for (std::size_t i = 0; i < total.size() && i < handler.size(); ++i) d.push_back(total[i] - handler[i]);
     return Summarize(d).median;
   };
   for (const auto& [name, s] : kinds) {
-    std::printf("%-20s | %14.3f %14.3f | %14.3f %14.3f\n", name, Summarize(s->mainHandler).median,
+    std::printf("%-20s | %14.3f %14.3f | %14.3f %14.3f | %9.3f\n", name, Summarize(s->mainHandler).median,
                 drawing(s->main, s->mainHandler), Summarize(s->plainHandler).median,
-                drawing(s->plain, s->plainHandler));
+                drawing(s->plain, s->plainHandler), Summarize(s->engine).median);
   }
 
   const double slowest = std::max({w.p99, e.p99, t.p99, h.p99});
@@ -322,6 +358,11 @@ int wmain(int argc, wchar_t** argv) {
   const double tunedRatio = Ratio(Summarize(worstLetter.plain).median, w.median);
   std::printf("\ngoal: any prefix within 5 ms (p99 of every kind): %.3f ms: %s\n", slowest,
               slowest <= 5 ? "met" : "NOT met");
+  const double slowestMiss = std::max(typo.p99, junk.p99);
+  std::printf("goal: nothing found, suggestions listed, within 5 ms (p99 of both kinds): %.3f ms: %s\n"
+              "  (medians against the plain lookup of a whole word: typo %.1fx, nonsense %.1fx)\n",
+              slowestMiss, slowestMiss <= 5 ? "met" : "NOT met", Ratio(typo.median, h.median),
+              Ratio(junk.median, h.median));
   std::printf("goal: at least 20x the plain list box on the worst 1-letter prefix (medians): %.1fx: %s\n"
               "  (against the plain list filled with its drawing off: %.1fx)\n",
               ratio, ratio >= 20 ? "met" : "NOT met", tunedRatio);

@@ -12,6 +12,7 @@
 #include "Crypto.h"
 #include "FileAccess.h"
 #include "Format.h"
+#include "SpellingTrie.h"
 #include "Utf8.h"
 
 namespace kelvara {
@@ -642,6 +643,11 @@ std::pair<std::size_t, std::size_t> Dictionary::PrefixRange(std::string_view pre
     if (CompareFoldedToPrefix(HeadwordAt(mid), prefix) == 0) lo = mid + 1; else hi = mid;
   }
   return {first, lo};
+}
+
+const SpellingTrie& Dictionary::SuggestionTrie() const {
+  std::call_once(trieOnce_, [this] { trie_ = std::make_unique<SpellingTrie>(BuildSpellingTrie(*this)); });
+  return *trie_;
 }
 
 OpenResult Dictionary::FromBytes(std::span<const std::uint8_t> fileBytes, std::string_view password) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -36,6 +37,7 @@ enum class DictError {
 };
 
 class Dictionary;
+struct SpellingTrie;
 
 struct OpenResult {
   std::unique_ptr<Dictionary> dict;  // null unless error == None
@@ -90,6 +92,10 @@ class Dictionary {
   // Index positions [first, last) whose folded headword begins with `foldedPrefix`.
   std::pair<std::size_t, std::size_t> PrefixRange(std::string_view foldedPrefix) const;
 
+  // The spelling suggestions' view of the top of the index (SpellingTrie.h): made on the first
+  // call, from any thread, and kept while the dictionary lives.
+  const SpellingTrie& SuggestionTrie() const;
+
   // How many times a read met a damaged block so far: a lookup that sees this grow has read
   // damage (an unreadable headword reads as empty, a search through it finds too little).
   std::uint64_t DamageEvents() const;
@@ -137,6 +143,8 @@ class Dictionary {
   std::uint16_t formatVersion_ = 0;
   std::uint32_t kdfIterations_ = 0;
   std::uint64_t fileSize_ = 0;
+  mutable std::once_flag trieOnce_;
+  mutable std::unique_ptr<SpellingTrie> trie_;
 };
 
 }  // namespace kelvara

@@ -1,10 +1,13 @@
 #include "Suggest.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "CaseFold.h"
 #include "Resolve.h"
+#include "SpellingTrie.h"
 
 namespace kelvara {
 namespace {
@@ -23,35 +26,36 @@ std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
-}  // namespace
-
-namespace {
-
-// The folded character at `index` (counting code points) of a headword; false when it is shorter.
-bool FoldedCharAt(std::string_view head, std::size_t index, char32_t& c) {
-  const char* p = head.data();
-  const char* const end = p + head.size();
-  for (std::size_t k = 0; p < end; ++k) {
-    c = NextFolded(p, end);
-    if (k == index) return true;
+// True when the first n bytes of p are all ASCII; eight at a time.
+bool AsciiBytes(const char* p, std::size_t n) {
+  std::uint64_t any = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t eight;
+    std::memcpy(&eight, p + i, 8);
+    any |= eight;
   }
-  return false;
+  for (; i < n; ++i) any |= static_cast<unsigned char>(p[i]);
+  return (any & 0x8080808080808080u) == 0;
 }
 
 // A depth-first walk of the sorted index as a trie. Each node is a beginning shared by a run of
 // headwords, with one row of the distance table; a child is entered only when its row can still
 // lead to kMostEdits or fewer. A character that occurs nowhere in the word gives every child the
 // same row, so when that row is already too far, only the word's own characters are looked for.
+// The runs are found in the index itself, by the character at the node's depth: headwords that
+// share a beginning lie together, ordered by their next character.
 class EditWalk {
  public:
   EditWalk(const Dictionary& dict, std::u32string q)
-      : dict_(dict), q_(std::move(q)), m_(q_.size()), width_(m_ + 1), maxDepth_(m_ + kMostEdits + 1),
-        rows_((maxDepth_ + 1) * width_, kFar) {
+      : dict_(dict), trie_(dict.SuggestionTrie()), q_(std::move(q)), m_(q_.size()), width_(m_ + 1), maxDepth_(m_ + kMostEdits + 1),
+        rows_((maxDepth_ + 1) * width_, kFar), letters_(maxDepth_ + 1) {
     for (std::size_t j = 0; j <= std::min<std::size_t>(m_, kMostEdits); ++j) rows_[j] = static_cast<int>(j);
+    for (std::size_t d = 1; d <= maxDepth_; ++d) LettersFor(d, letters_[d]);
   }
 
   std::vector<SpellingMatch> Run() {
-    Node(0, 0, dict_.size());
+    TrieNode(0, 0, dict_.size(), 0);
     return std::move(found_);
   }
 
@@ -61,20 +65,23 @@ class EditWalk {
   // stays kFar, which is all that the cells inside need to know of it.
   int Row(std::size_t d, char32_t c) {
     int* row = &rows_[d * width_];
-    const int* up = &rows_[(d - 1) * width_];
-    const int* up2 = d >= 2 ? &rows_[(d - 2) * width_] : nullptr;
+    const int* up = row - width_;
     const std::size_t from = d > kMostEdits ? d - kMostEdits : 0;
     const std::size_t to = std::min(m_, d + kMostEdits);
     int best = kFar;
-    for (std::size_t j = from; j <= to; ++j) {
-      int v;
-      if (j == 0) {
-        v = static_cast<int>(d);
-      } else {
-        v = std::min(up[j] + 1, row[j - 1] + 1);
-        v = std::min(v, up[j - 1] + (c == q_[j - 1] ? 0 : 1));
-        if (up2 && j >= 2 && c == q_[j - 2] && path_[d - 2] == q_[j - 1]) v = std::min(v, up2[j - 2] + 1);
-      }
+    std::size_t j = from;
+    if (j == 0) {
+      best = row[0] = std::min(static_cast<int>(d), kFar);
+      j = 1;
+    }
+    // A swap of the last two characters: path_[d - 2] then c against the word's two at j.
+    const bool swap = d >= 2;
+    const char32_t before = swap ? path_[d - 2] : 0;
+    const int* up2 = swap ? row - 2 * width_ : nullptr;
+    for (; j <= to; ++j) {
+      int v = std::min(up[j], row[j - 1]) + 1;
+      v = std::min(v, up[j - 1] + (c == q_[j - 1] ? 0 : 1));
+      if (swap && j >= 2 && c == q_[j - 2] && before == q_[j - 1]) v = std::min(v, up2[j - 2] + 1);
       row[j] = std::min(v, kFar);
       best = std::min(best, row[j]);
     }
@@ -82,7 +89,7 @@ class EditWalk {
   }
 
   // The characters that may give row d a cell other than a non-letter would: the word's own
-  // characters within the band, as a match or as the first of a swapped pair.
+  // characters within the band, as a match or as the first of a swapped pair; ascending.
   void LettersFor(std::size_t d, std::u32string& letters) const {
     letters.clear();
     const std::size_t from = d > kMostEdits ? d - kMostEdits : 1;
@@ -95,46 +102,124 @@ class EditWalk {
     letters.erase(std::unique(letters.begin(), letters.end()), letters.end());
   }
 
-  // The headwords [lo, hi) begin with path_ (d code points), whose row is rows_[d].
-  void Node(std::size_t d, std::size_t lo, std::size_t hi) {
-    std::size_t pos = lo;
-    char32_t c = 0;
-    // Headwords that are the beginning itself sort first; equal folded texts count once.
-    if (pos < hi && !FoldedCharAt(dict_.HeadwordAt(pos), d, c)) {
-      if (const int distance = rows_[d * width_ + m_]; distance <= kMostEdits) found_.push_back({pos, distance});
-      while (pos < hi && !FoldedCharAt(dict_.HeadwordAt(pos), d, c)) ++pos;
+  // The folded character at code point `d` of the headword at `position`, plus one; 0 when the
+  // headword is only d characters long. Ordered as the index is: a headword that ends sorts
+  // before every longer one with the same beginning. Most headwords are ASCII as far as the
+  // walk reads them, and those are read in place; the others are decoded from their start.
+  std::uint32_t KeyAt(std::size_t position, std::size_t d) const {
+    const std::string_view head = dict_.HeadwordAt(position);
+    const std::size_t n = std::min(head.size(), d + 1);
+    if (AsciiBytes(head.data(), n)) {
+      if (head.size() <= d) return 0;
+      const auto b = static_cast<unsigned char>(head[d]);
+      return ((b >= 'A' && b <= 'Z') ? b + 32u : b) + 1;
     }
-    if (pos >= hi || d + 1 > maxDepth_) return;
-    const bool anyChild = Row(d + 1, kNoLetter) <= kMostEdits;
-    if (anyChild) {
-      while (pos < hi) {
-        FoldedCharAt(dict_.HeadwordAt(pos), d, c);
-        pos = Child(d, c, pos, hi, /*known=*/true);
+    const char* p = head.data();
+    const char* const end = p + head.size();
+    for (std::size_t k = 0; p < end; ++k) {
+      const char32_t c = NextFolded(p, end);
+      if (k == d) return static_cast<std::uint32_t>(c) + 1;
+    }
+    return 0;
+  }
+
+  // The first position in [from, hi) whose key at depth d is not below `key` (above it when
+  // `after`). Gallops from `from`, since the run sought mostly begins near it: a short run costs
+  // a few reads, a long one twice the reads of a binary search. Always within [from, hi].
+  std::size_t Bound(std::size_t from, std::size_t hi, std::size_t d, std::uint32_t key, bool after) const {
+    const auto below = [&](std::size_t p) {
+      const std::uint32_t k = KeyAt(p, d);
+      return after ? k <= key : k < key;
+    };
+    if (from >= hi || !below(from)) return from;
+    std::size_t good = from, bad = hi;
+    for (std::size_t step = 1;; step *= 2) {
+      const std::size_t probe = good + step;
+      if (probe >= hi) break;
+      if (!below(probe)) {
+        bad = probe;
+        break;
       }
-    } else {
-      std::u32string letters;
-      LettersFor(d + 1, letters);
-      for (char32_t letter : letters) Child(d, letter, lo, hi, /*known=*/false);
+      good = probe;
+    }
+    while (bad - good > 1) {
+      const std::size_t mid = good + (bad - good) / 2;
+      if (below(mid)) good = mid; else bad = mid;
+    }
+    return bad;
+  }
+
+  // Node below, for the depths the trie holds: `run` is the node's run on level d, and its
+  // children are read from the level below instead of searched for.
+  void TrieNode(std::size_t d, std::size_t lo, std::size_t hi, std::size_t run) {
+    if (d >= SpellingTrie::kDepth) return Node(d, lo, hi);
+    const SpellingTrie::Level& down = trie_.levels[d + 1];
+    const std::size_t first = trie_.levels[d].firstChild[run], last = trie_.levels[d].firstChild[run + 1];
+    // Headwords that are the beginning itself sort first; equal folded texts count once.
+    if (lo < (first < last ? down.start[first] : hi)) {
+      if (const int distance = rows_[d * width_ + m_]; distance <= kMostEdits) found_.push_back({lo, distance});
+    }
+    if (first == last || d + 1 > maxDepth_) return;
+    const bool anyChild = Row(d + 1, kNoLetter) <= kMostEdits;
+    // A child by a character that the word does not have near this depth gets this very row.
+    int* const row = &rows_[(d + 1) * width_];
+    std::array<int, 2 * kMostEdits + 1> otherRow;
+    const std::size_t from = d + 1 > kMostEdits ? d + 1 - kMostEdits : 0;
+    const std::size_t cells = std::min(m_, d + 1 + kMostEdits) + 1 - from;
+    std::copy_n(row + from, cells, otherRow.begin());
+    const std::u32string& letters = letters_[d + 1];
+    for (std::size_t child = first; child < last; ++child) {
+      const char32_t c = down.letter[child];
+      if (!std::binary_search(letters.begin(), letters.end(), c)) {
+        if (!anyChild) continue;
+        std::copy_n(otherRow.begin(), cells, row + from);
+      } else if (Row(d + 1, c) > kMostEdits) {
+        continue;
+      }
+      const std::size_t childHi = child + 1 < last ? down.start[child + 1] : hi;
+      path_.push_back(c);
+      TrieNode(d + 1, down.start[child], childHi, child);
+      path_.pop_back();
     }
   }
 
-  // Enters the child of path_ by c when it can still come near enough; returns the end of its
-  // run of headwords (when `known` to exist) so that the caller moves past it. The index's own
-  // prefix search finds the run: it compares integers, cheaper than reading headwords.
-  std::size_t Child(std::size_t d, char32_t c, std::size_t lo, std::size_t hi, bool known) {
-    path_.push_back(c);
-    const std::size_t bytes = prefix_.size();
-    utf8::Append(prefix_, c);
-    std::size_t end = hi;
-    const bool near = Row(d + 1, c) <= kMostEdits;
-    if (near || known) {
-      const auto [first, last] = dict_.PrefixRange(prefix_);
-      end = std::min(std::max(last, lo), hi);
-      if (near && first < last) Node(d + 1, std::max(first, lo), end);
+  // The headwords [lo, hi) begin with path_ (d code points), whose row is rows_[d].
+  void Node(std::size_t d, std::size_t lo, std::size_t hi) {
+    std::size_t pos = lo;
+    // Headwords that are the beginning itself sort first; equal folded texts count once.
+    if (pos < hi && KeyAt(pos, d) == 0) {
+      if (const int distance = rows_[d * width_ + m_]; distance <= kMostEdits) found_.push_back({pos, distance});
+      pos = Bound(pos, hi, d, 0, /*after=*/true);
     }
-    prefix_.resize(bytes);
+    if (pos >= hi || d + 1 > maxDepth_) return;
+    if (Row(d + 1, kNoLetter) <= kMostEdits) {
+      // Every child may come near: each run in turn.
+      while (pos < hi) {
+        const std::uint32_t key = KeyAt(pos, d);
+        const std::size_t end = Bound(pos, hi, d, key, /*after=*/true);
+        Child(d, static_cast<char32_t>(key - 1), pos, end);
+        pos = end;
+      }
+      return;
+    }
+    for (const char32_t letter : letters_[d + 1]) {
+      if (Row(d + 1, letter) > kMostEdits) continue;
+      const std::uint32_t key = static_cast<std::uint32_t>(letter) + 1;
+      pos = Bound(pos, hi, d, key, /*after=*/false);
+      if (pos >= hi) return;
+      if (KeyAt(pos, d) != key) continue;
+      const std::size_t end = Bound(pos, hi, d, key, /*after=*/true);
+      Child(d, letter, pos, end);
+      pos = end;
+    }
+  }
+
+  // Enters the child of path_ by c, the headwords [lo, hi), when it can still come near enough.
+  void Child(std::size_t d, char32_t c, std::size_t lo, std::size_t hi) {
+    if (Row(d + 1, c) > kMostEdits) return;
+    path_.push_back(c);
+    Node(d + 1, lo, hi);
     path_.pop_back();
-    return end;
   }
 
   // Stands for any character that the word does not contain.
@@ -142,11 +227,12 @@ class EditWalk {
   // Any distance beyond kMostEdits.
   static constexpr int kFar = kMostEdits + 1;
   const Dictionary& dict_;
+  const SpellingTrie& trie_;
   const std::u32string q_;
   const std::size_t m_, width_, maxDepth_;
   std::vector<int> rows_;
+  std::vector<std::u32string> letters_;  // LettersFor each depth, computed once
   std::u32string path_;
-  std::string prefix_;  // path_ in UTF-8
   std::vector<SpellingMatch> found_;
 };
 
@@ -178,21 +264,25 @@ std::size_t Commonness(const Dictionary& dict, std::size_t position) {
 }
 
 std::vector<std::string> SpellingSuggestions(const Dictionary& dict, std::string_view word, std::size_t limit) {
-  std::vector<SpellingMatch> found = WithinTwoEdits(dict, TrimBlanks(word));
+  std::vector<std::string> out;
+  if (limit == 0) return out;
+  const std::vector<SpellingMatch> found = WithinTwoEdits(dict, TrimBlanks(word));
+  // Nearest first: one distance after another, and only as far as the list is not yet full.
+  // Commonness reads a meaning (a block decrypted), so it is asked only of the headwords at the
+  // distances that reach the list.
   struct Ranked {
-    SpellingMatch match;
+    std::size_t position;
     std::size_t commonness;
   };
-  std::vector<Ranked> ranked;
-  ranked.reserve(found.size());
-  for (const SpellingMatch& f : found) ranked.push_back({f, Commonness(dict, f.position)});
-  std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
-    if (a.match.distance != b.match.distance) return a.match.distance < b.match.distance;
-    return a.commonness > b.commonness;
-  });
-  std::vector<std::string> out;
-  for (std::size_t k = 0; k < ranked.size() && out.size() < limit; ++k)
-    out.emplace_back(dict.HeadwordAt(ranked[k].match.position));
+  std::vector<Ranked> group;
+  for (int distance = 0; distance <= kMostEdits && out.size() < limit; ++distance) {
+    group.clear();
+    for (const SpellingMatch& f : found)
+      if (f.distance == distance) group.push_back({f.position, Commonness(dict, f.position)});
+    // Stable: among equally common ones, index order.
+    std::stable_sort(group.begin(), group.end(), [](const Ranked& a, const Ranked& b) { return a.commonness > b.commonness; });
+    for (std::size_t k = 0; k < group.size() && out.size() < limit; ++k) out.emplace_back(dict.HeadwordAt(group[k].position));
+  }
   return out;
 }
 
@@ -201,7 +291,10 @@ std::vector<std::string> Suggest(const Dictionary& dict, std::string_view word, 
   if (limit == 0) return out;
   const std::string_view trimmed = TrimBlanks(word);
   if (std::string base = BaseFormHeadword(dict, trimmed); !base.empty()) out.push_back(std::move(base));
-  for (std::string& s : SpellingSuggestions(dict, trimmed, limit + 1)) {
+  // Spelling suggestions are one per folded text, so only the base form can repeat among them:
+  // `limit` of them always fill the list (one more than the room the base form leaves), and
+  // asking no more spares ranking the farther ones.
+  for (std::string& s : SpellingSuggestions(dict, trimmed, limit)) {
     if (out.size() >= limit) break;
     const bool repeat = std::any_of(out.begin(), out.end(), [&](const std::string& o) { return CompareFolded(o, s) == 0; });
     if (!repeat) out.push_back(std::move(s));

@@ -2,10 +2,14 @@
 // distance computation over every headword finds, ranked nearest first and commoner first.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <random>
+#include <tuple>
 
 #include "TestDictionary.h"
 #include "lookup/CaseFold.h"
+#include "lookup/Resolve.h"
 #include "lookup/Suggest.h"
 
 namespace kelvara {
@@ -15,23 +19,30 @@ using test::Make;
 using test::MakeWords;
 using V = std::vector<std::string>;
 
+std::u32string Folded(std::string_view a) {
+  std::u32string x;
+  for (const char* p = a.data(); p < a.data() + a.size();) x.push_back(NextFolded(p, a.data() + a.size()));
+  return x;
+}
+
 // Restricted Damerau-Levenshtein (adjacent transpositions, each character edited once), the
 // textbook table over whole strings of folded code points.
-int Reference(std::string_view a, std::string_view b) {
-  std::u32string x, y;
-  for (const char* p = a.data(); p < a.data() + a.size();) x.push_back(NextFolded(p, a.data() + a.size()));
-  for (const char* p = b.data(); p < b.data() + b.size();) y.push_back(NextFolded(p, b.data() + b.size()));
-  std::vector<std::vector<int>> d(x.size() + 1, std::vector<int>(y.size() + 1));
-  for (std::size_t i = 0; i <= x.size(); ++i) d[i][0] = static_cast<int>(i);
-  for (std::size_t j = 0; j <= y.size(); ++j) d[0][j] = static_cast<int>(j);
+int Reference(const std::u32string& x, const std::u32string& y) {
+  const std::size_t w = y.size() + 1;
+  thread_local std::vector<int> d;
+  d.assign((x.size() + 1) * w, 0);
+  auto at = [&](std::size_t i, std::size_t j) -> int& { return d[i * w + j]; };
+  for (std::size_t i = 0; i <= x.size(); ++i) at(i, 0) = static_cast<int>(i);
+  for (std::size_t j = 0; j <= y.size(); ++j) at(0, j) = static_cast<int>(j);
   for (std::size_t i = 1; i <= x.size(); ++i) {
     for (std::size_t j = 1; j <= y.size(); ++j) {
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (x[i - 1] == y[j - 1] ? 0 : 1)});
-      if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      at(i, j) = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1, at(i - 1, j - 1) + (x[i - 1] == y[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1]) at(i, j) = std::min(at(i, j), at(i - 2, j - 2) + 1);
     }
   }
-  return d[x.size()][y.size()];
+  return at(x.size(), y.size());
 }
+int Reference(std::string_view a, std::string_view b) { return Reference(Folded(a), Folded(b)); }
 
 TEST(Suggest, TheIndexWalkFindsExactlyWhatEveryHeadwordComparedWouldFind) {
   // Short words over a small alphabet, so that many are near each other, and a few capitals
@@ -63,6 +74,123 @@ TEST(Suggest, TheIndexWalkFindsExactlyWhatEveryHeadwordComparedWouldFind) {
     std::vector<std::pair<std::string, int>> got;
     for (const SpellingMatch& m : WithinTwoEdits(*dict, q)) got.emplace_back(std::string(dict->HeadwordAt(m.position)), m.distance);
     ASSERT_EQ(got, expected) << "query '" << q << "'";
+  }
+}
+
+// Headwords as a generated dictionary has them: mostly lower-case ASCII words and two-word
+// phrases, some capitalised, some with letters whose folded form is another length in UTF-8
+// (the Kelvin sign folds to "k", capital sharp s to "ß") or other scripts; meanings with a
+// varying number of senses, so that commonness differs and also ties.
+std::vector<WordRow> GeneratedRows(std::mt19937& rng, int count) {
+  const std::string letters[] = {"a", "e", "i", "o", "n", "r", "s", "t", "l", "c",
+                                 "d", "m", "p", "b", "k", "y", "a", "e", "o", "n"};
+  const std::string rare[] = {"\xE2\x84\xAA" /* Kelvin sign */, "\xC3\xA9", "\xC3\x89", "\xE1\xBA\x9E",
+                              "\xC3\x9F", "\xCF\x82", "\xCE\xA3", "K", "E", "-", "'"};
+  auto word = [&] {
+    std::string w;
+    const int len = 2 + static_cast<int>(rng() % 8);
+    for (int k = 0; k < len; ++k) w += rng() % 25 == 0 ? rare[rng() % std::size(rare)] : letters[rng() % std::size(letters)];
+    return w;
+  };
+  std::vector<WordRow> rows;
+  std::vector<std::string> made;
+  for (int i = 0; i < count; ++i) {
+    std::string h = made.empty() || rng() % 6 ? word() : made[rng() % made.size()] + " " + word();
+    if (rng() % 15 == 0) h[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(h[0])));
+    made.push_back(h);
+    std::string meaning = "m";
+    for (int k = static_cast<int>(rng() % 4); k > 0; --k) meaning += rng() % 2 ? "\xD8\x8C m" : "; m";
+    rows.push_back({h, meaning});
+  }
+  return rows;
+}
+
+// Edits a word the way typing does: one or two letters changed, dropped, added or swapped.
+std::string Mistyped(std::string w, std::mt19937& rng) {
+  const char* const typed[] = {"a", "e", "o", "s", "t", "k", "\xC3\xA9", "\xE2\x84\xAA", "z"};
+  std::u32string cps;
+  for (const char* p = w.data(); p < w.data() + w.size();) {
+    char32_t c;
+    p += utf8::DecodeLenient(p, w.data() + w.size(), &c);
+    cps.push_back(c);
+  }
+  for (int edits = 1 + static_cast<int>(rng() % 2); edits > 0 && !cps.empty(); --edits) {
+    const std::size_t at = rng() % cps.size();
+    std::string t = typed[rng() % std::size(typed)];
+    char32_t c;
+    utf8::DecodeLenient(t.data(), t.data() + t.size(), &c);
+    switch (rng() % 4) {
+      case 0: cps[at] = c; break;
+      case 1: cps.erase(at, 1); break;
+      case 2: cps.insert(at, 1, c); break;
+      default: if (at + 1 < cps.size()) std::swap(cps[at], cps[at + 1]); break;
+    }
+  }
+  std::string out;
+  for (char32_t c : cps) utf8::Append(out, c);
+  return out;
+}
+
+// Ranked the plain way: every headword (one per folded text) compared with the word, all within
+// two edits sorted by distance, then commonness, then index order.
+std::vector<std::string> RankedByComparingAll(const Dictionary& dict, const std::vector<std::u32string>& folded,
+                                              std::string_view word) {
+  struct Entry {
+    int distance;
+    std::size_t commonness, position;
+  };
+  const std::u32string q = Folded(word);
+  std::vector<Entry> all;
+  for (std::size_t i = 0; i < dict.size(); ++i) {
+    if (i > 0 && folded[i] == folded[i - 1]) continue;
+    // Lengths further apart than two take more than two edits.
+    if (folded[i].size() + kMostEdits < q.size() || q.size() + kMostEdits < folded[i].size()) continue;
+    if (const int dist = Reference(folded[i], q); dist <= kMostEdits) all.push_back({dist, Commonness(dict, i), i});
+  }
+  std::sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) {
+    return std::tie(a.distance, b.commonness, a.position) < std::tie(b.distance, a.commonness, b.position);
+  });
+  std::vector<std::string> out;
+  for (const Entry& e : all) out.emplace_back(dict.HeadwordAt(e.position));
+  return out;
+}
+
+TEST(Suggest, RankedSuggestionsOnAGeneratedDictionaryAreThoseOfAFullComparison) {
+  std::mt19937 rng(2026);
+  const std::vector<WordRow> rows = GeneratedRows(rng, 3000);
+  WriteOptions v2 = test::FastOptions(), v1 = test::FastOptions();
+  v2.headwordsPerBlock = 64;  // many headword blocks: runs cross their borders
+  v2.meaningBlockTarget = 512;
+  v1.formatVersion = 1;
+  for (const WriteOptions& options : {v2, v1}) {
+    OpenResult opened = Dictionary::FromBytes(test::Encode(rows, options));
+    ASSERT_NE(opened.dict, nullptr) << opened.message;
+    const Dictionary& dict = *opened.dict;
+    std::vector<std::u32string> folded(dict.size());
+    for (std::size_t i = 0; i < dict.size(); ++i) folded[i] = Folded(dict.HeadwordAt(i));
+    for (int trial = 0; trial < 200; ++trial) {
+      const std::string& h = rows[rng() % rows.size()][0];
+      // Mostly mistyped headwords; some typed as they are, some changed beyond recognition.
+      std::string q = trial % 8 == 0 ? h : trial % 8 == 1 ? Mistyped(Mistyped(h, rng), rng) : Mistyped(h, rng);
+      // Blanks around a word are not part of it (the suggestions trim them).
+      while (!q.empty() && q.back() == ' ') q.pop_back();
+      while (!q.empty() && q.front() == ' ') q.erase(0, 1);
+      if (q.empty()) continue;
+      const std::vector<std::string> all = RankedByComparingAll(dict, folded, q);
+      for (const std::size_t limit : {std::size_t{1}, std::size_t{3}, kMostSuggestions, std::size_t{40}}) {
+        const std::vector<std::string> expected(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(limit, all.size())));
+        ASSERT_EQ(SpellingSuggestions(dict, q, limit), expected) << "query '" << q << "', limit " << limit;
+      }
+      // The base form first, then the ranking without it.
+      const std::string base = BaseFormHeadword(dict, q);
+      V expected;
+      if (!base.empty()) expected.push_back(base);
+      for (const std::string& s : all) {
+        if (expected.size() == kMostSuggestions) break;
+        if (base.empty() || CompareFolded(base, s) != 0) expected.push_back(s);
+      }
+      ASSERT_EQ(Suggest(dict, q), expected) << "query '" << q << "'";
+    }
   }
 }
 

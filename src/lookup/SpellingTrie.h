@@ -1,0 +1,43 @@
+// The top of the sorted index seen as a trie, for the spelling suggestions: the runs of headwords
+// that share their first one, two, three and four folded characters, where each run begins and
+// where its own runs are. The suggestions' walk reads a node's children here instead of searching
+// the index for them: near the root those searches cover most of the index and were most of its
+// reading. Made in one pass over the headwords on the first suggestion request and kept with the
+// dictionary: twelve bytes a run, about 350 kB for 300,000 English headwords.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kelvara {
+
+class Dictionary;
+
+struct SpellingTrie {
+  static constexpr std::size_t kDepth = 4;
+
+  // The runs of one depth, in index order.
+  struct Level {
+    std::vector<char32_t> letter;        // the last of the characters the run shares (folded)
+    std::vector<std::uint32_t> start;    // the index position of its first headword
+    // The runs one level down that continue run r are [firstChild[r], firstChild[r + 1]); one
+    // entry more than there are runs. Empty on the deepest level.
+    std::vector<std::uint32_t> firstChild;
+  };
+
+  // levels[0] holds the root alone (the whole index); levels[d] the runs of d characters. A run
+  // ends where the next run of the same parent begins, or where its parent ends; its headwords
+  // that are the shared beginning itself sort first, before its first child.
+  std::array<Level, kDepth + 1> levels;
+
+  // Heap memory held, in bytes.
+  std::size_t Bytes() const;
+};
+
+// Reads every headword once (version 2 decrypts the headword blocks not yet read). A damaged
+// block reads as empty headwords: they belong to no run below the root.
+SpellingTrie BuildSpellingTrie(const Dictionary& dict);
+
+}  // namespace kelvara
