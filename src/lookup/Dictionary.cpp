@@ -106,14 +106,7 @@ struct Dictionary::Blocks {
   std::size_t headBlocks = 0;
   std::unique_ptr<std::atomic<const HeadBlock*>[]> headSlots;
   std::vector<std::unique_ptr<HeadBlock>> headOwned;
-  // Where each block lies and whether it failed its check, together, so that reading a block
-  // touches one entry (the directory's own tables of offsets and sizes are let go at opening).
-  struct Sealed {
-    std::uint64_t offset = 0;
-    std::uint32_t size = 0;  // ciphertext and tag
-    std::atomic<bool> damaged{false};
-  };
-  std::unique_ptr<Sealed[]> sealed;  // per block, headword blocks first
+  std::unique_ptr<std::atomic<bool>[]> damaged;  // per block, once its check failed
   std::atomic<std::uint64_t> damageEvents{0};
   // firstMeaningOf[k]: the meaning block that holds row k * kRowsPerHint, so that a row's
   // meaning block is searched for among the few around it.
@@ -140,9 +133,8 @@ struct Dictionary::Blocks {
   std::string Decrypt(std::size_t b, std::unique_ptr<std::uint8_t[]>& plain, std::size_t& capacity,
                       std::size_t& size) const {
     using namespace format;
-    const Sealed& where = sealed[b];
-    size = where.size - kTagSize;
-    const std::span<const std::uint8_t> bytes = file.subspan(static_cast<std::size_t>(where.offset), where.size);
+    size = dir.blockSizes[b] - kTagSize;
+    const std::span<const std::uint8_t> bytes = file.subspan(static_cast<std::size_t>(dir.blockOffsets[b]), dir.blockSizes[b]);
     if (!plain || capacity < size) {
       capacity = std::max<std::size_t>(size, 1);
       plain = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
@@ -212,7 +204,7 @@ struct Dictionary::Blocks {
 
   // Called with the mutex held: marks the block, counts the event and says what happened once.
   void MarkDamaged(std::size_t b, const std::string& problem, std::vector<std::string>& reports) {
-    sealed[b].damaged.store(true, std::memory_order_release);
+    damaged[b].store(true, std::memory_order_release);
     const bool isHead = b < headBlocks;
     reports.push_back(name + " is damaged: its " + (isHead ? "headword" : "meaning") + " block " +
                       std::to_string((isHead ? b : b - headBlocks) + 1) + " of " +
@@ -239,7 +231,7 @@ struct Dictionary::Blocks {
     {
       const std::lock_guard<std::mutex> hold(mutex);
       result = headSlots[b].load(std::memory_order_acquire);
-      if (!result && !sealed[b].damaged.load(std::memory_order_acquire)) {
+      if (!result && !damaged[b].load(std::memory_order_acquire)) {
         std::unique_ptr<HeadBlock> block;
         if (std::string problem = LoadHeadBlock(b, block); !problem.empty()) {
           MarkDamaged(b, problem, reports);
@@ -278,7 +270,7 @@ struct Dictionary::Blocks {
         if (slot.index == m) found = &slot;
         if (slot.used < oldest->used) oldest = &slot;
       }
-      if (!found && !sealed[headBlocks + m].damaged.load(std::memory_order_acquire)) {
+      if (!found && !damaged[headBlocks + m].load(std::memory_order_acquire)) {
         if (std::string problem = LoadMeaningBlock(m, columns, *oldest); !problem.empty()) {
           MarkDamaged(headBlocks + m, problem, reports);
         } else {
@@ -463,13 +455,8 @@ OpenResult DictionaryLoader::LoadV2(std::span<const std::uint8_t> file, const cr
   blocks->headBlocks = dir.headwordHeads.size();
   blocks->headSlots = std::make_unique<std::atomic<const Dictionary::Blocks::HeadBlock*>[]>(blocks->headBlocks);
   blocks->headOwned.resize(blocks->headBlocks);
-  blocks->sealed = std::make_unique<Dictionary::Blocks::Sealed[]>(dir.blockSizes.size());
-  for (std::size_t b = 0; b < dir.blockSizes.size(); ++b) {
-    blocks->sealed[b].offset = dir.blockOffsets[b];
-    blocks->sealed[b].size = dir.blockSizes[b];
-  }
-  dir.blockOffsets = {};
-  dir.blockSizes = {};
+  blocks->damaged = std::make_unique<std::atomic<bool>[]>(dir.blockSizes.size());
+  for (std::size_t b = 0; b < dir.blockSizes.size(); ++b) blocks->damaged[b].store(false);
   for (std::size_t b = 0; b < blocks->headBlocks; ++b) blocks->headSlots[b].store(nullptr);
   const std::vector<std::uint32_t>& firsts = dir.meaningFirstRows;
   constexpr std::size_t kEvery = Dictionary::Blocks::kRowsPerHint;
@@ -562,7 +549,7 @@ std::optional<std::string> Dictionary::Cell(std::size_t row, std::size_t column)
 
 std::uint64_t Dictionary::HeadwordIndexBytes() const {
   std::uint64_t bytes = 0;
-  for (std::size_t b = 0; b < HeadwordBlocks(); ++b) bytes += blocks_->sealed[b].size;
+  for (std::size_t b = 0; b < HeadwordBlocks(); ++b) bytes += blocks_->dir.blockSizes[b];
   return bytes;
 }
 
@@ -604,7 +591,7 @@ std::string Dictionary::CheckAllBlocks() const {
       const std::lock_guard<std::mutex> hold(b.mutex);
       problem = b.LoadMeaningBlock(m, columnNames_.size(), block);
       // Found here first: heard of as if a lookup had found it.
-      if (!problem.empty() && !b.sealed[b.headBlocks + m].damaged.load()) b.MarkDamaged(b.headBlocks + m, problem, reports);
+      if (!problem.empty() && !b.damaged[b.headBlocks + m].load()) b.MarkDamaged(b.headBlocks + m, problem, reports);
     }
     b.Deliver(reports);
     if (!problem.empty()) {
