@@ -8,7 +8,11 @@
 #   2. the word box's lookup in the main window against a plain list box;
 #   3. start-up to the main window shown against a trivial window (300,000 and 1,000,000
 #      headwords), then the private memory (RssAnon) of the started program against the
-#      trivial window's.
+#      trivial window's, and of the program after 1,000 lookups set into its word box.
+# Parts 2 and 3 start kelvara.exe as it is released: without its debugging information
+# (scripts/package.sh strips it). Wine reads a program whose file alignment is not the page size
+# into private memory whole, 17 MB of it debugging information otherwise; the start-up is also
+# timed once with the build's own kelvara.exe, for comparison.
 # Parts 2 and 3 run twice: with the prefix's theme as it is (Wine's default "Light" theme draws
 # every scroll bar through uxtheme, which is slow), then with the theme switched off for the
 # run and restored afterwards. The load average is printed around each part.
@@ -45,13 +49,17 @@ word_list=/usr/share/dict/american-english-huge
 if [ "$build" = 1 ]; then
   KELVARA_JOBS=$jobs bash scripts/build.sh kelvara kelvara_data kelvara-ui-bench \
     kelvara-open-bench kelvara-start-bench kelvara-bench-window kelvara-bench-window-cc6 \
-    kelvara-bench-dict
+    kelvara-bench-dict kelvara-word-box-driver
 fi
 
 bin=$root/build/win/bin
 data=$root/build/win/bench-data
-mkdir -p "$data/big" "$data/huge" "$data/empty"
+mkdir -p "$data/big" "$data/huge" "$data/empty" "$data/release"
 rm -f "$data/empty/"*
+# The program as released, with the bundled dictionary beside it.
+x86_64-w64-mingw32-strip -o "$data/release/kelvara.exe" "$bin/kelvara.exe"
+cp "$bin/Data.db" "$data/release/Data.db"
+kelvara_exe=$data/release/kelvara.exe
 
 source scripts/wine-env.sh
 export KELVARA_DISPLAY_FIRST=${KELVARA_DISPLAY_FIRST:-170}
@@ -104,6 +112,33 @@ program_memory() {  # label, exe, folder, window title
   echo "$1: RssAnon ${rss:-?} kB"
 }
 
+# The same for the program after N lookups of random headwords set into its word box, against
+# the goal of 10 MB + the headword index, and against the trivial window's RssAnon (KB).
+memory_after_lookups() {  # folder, lookups, trivial window's RssAnon
+  local pid started="" after="" out
+  (cd "$1" && exec wine "$kelvara_exe") >/dev/null 2>&1 &
+  pid=$!
+  for _ in $(seq 100); do
+    sleep 0.1
+    xdotool search --name "^Kelvara Dictionary\$" >/dev/null 2>&1 && break
+  done
+  sleep 1
+  started=$(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
+  out=$(wine "$bin/kelvara-word-box-driver.exe" "$(winpath "$1/Data.db")" --lookups "$2" 2>&1 | tr -d '\r')
+  echo "$out"
+  after=$(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  echo "kelvara, $(basename "$1") Data.db: RssAnon ${started:-?} kB after start, ${after:-?} kB after $2 lookups"
+  echo "$out" | awk -v after="${after:-0}" -v base="${3:-0}" '/headword index/ {
+    for (i = 1; i <= NF; ++i) if ($i == "index") index_mb = $(i + 1)
+    goal = 10 + index_mb
+    printf "goal: at most 10 MB + the index (%.1f MB) = %.1f MB: %.1f MB (%s); above the trivial window: %.1f MB (%s)\n",
+      index_mb, goal, after / 1024, after / 1024 <= goal ? "met" : "NOT met",
+      (after - base) / 1024, (after - base) / 1024 <= goal ? "met" : "NOT met"
+  }'
+}
+
 # The open benchmark stops at each of its marks until told to go on, so that the private memory
 # (RssAnon) of its process is read from Linux's /proc at that point.
 open_bench() {  # Data.db
@@ -143,15 +178,25 @@ ui_and_start() {
   wine "$bin/kelvara-ui-bench.exe" "$(winpath "$data/big")" ${2:-} ${ui_args[@]+"${ui_args[@]}"}
   for size in big huge; do
     echo "== start-up, $1, $size Data.db ($(load))"
-    wine "$bin/kelvara-start-bench.exe" "$(winpath "$bin/kelvara.exe")" "$(winpath "$data/$size")" \
+    wine "$bin/kelvara-start-bench.exe" "$(winpath "$kelvara_exe")" "$(winpath "$data/$size")" \
       "$(winpath "$data/empty")" "$(winpath "$bin/kelvara-bench-window.exe")" \
       "$(winpath "$bin/kelvara-bench-window-cc6.exe")" \
       ${start_args[@]+"${start_args[@]}"}
   done
+  echo "== start-up, $1, huge Data.db, the build's kelvara.exe with its debugging information ($(load))"
+  wine "$bin/kelvara-start-bench.exe" "$(winpath "$bin/kelvara.exe")" "$(winpath "$data/huge")" \
+    "$(winpath "$data/empty")" "$(winpath "$bin/kelvara-bench-window.exe")" \
+    ${start_args[@]+"${start_args[@]}"}
   echo "== private memory after start, $1 ($(load))"
-  program_memory "trivial window" "$bin/kelvara-bench-window.exe" "$data/empty" "Kelvara Bench Window"
-  program_memory "kelvara, bundled Data.db" "$bin/kelvara.exe" "$data/empty" "Kelvara Dictionary"
-  program_memory "kelvara, $huge_headwords headwords" "$bin/kelvara.exe" "$data/huge" "Kelvara Dictionary"
+  local trivial
+  trivial=$(program_memory "trivial window" "$bin/kelvara-bench-window.exe" "$data/empty" "Kelvara Bench Window")
+  echo "$trivial"
+  program_memory "kelvara, bundled Data.db" "$kelvara_exe" "$data/empty" "Kelvara Dictionary"
+  program_memory "kelvara, $huge_headwords headwords" "$kelvara_exe" "$data/huge" "Kelvara Dictionary"
+  program_memory "kelvara with its debugging information, bundled Data.db" "$bin/kelvara.exe" "$data/empty" \
+    "Kelvara Dictionary"
+  echo "== private memory after 1,000 lookups in the word box, $1 ($(load))"
+  memory_after_lookups "$data/huge" 1000 "$(echo "$trivial" | awk '{ print $(NF - 1) }')"
 }
 
 theme=$(wine reg query "$theme_key" /v ThemeActive 2>/dev/null | tr -d '\r' |

@@ -86,8 +86,10 @@ struct GcmOpener::State {
 };
 
 GcmOpener::GcmOpener(const Key& key) : state_(new State{CipherCtx(EVP_CIPHER_CTX_new()), false}) {
-  state_->ready = state_->ctx &&
-                  EVP_DecryptInit_ex(state_->ctx.get(), EVP_aes_256_gcm(), nullptr, key.data(), nullptr) == 1;
+  EVP_CIPHER_CTX* ctx = state_->ctx.get();
+  state_->ready = ctx && EVP_DecryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
+                  EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceSize), nullptr) == 1 &&
+                  EVP_DecryptInit_ex(ctx, nullptr, nullptr, key.data(), nullptr) == 1;
 }
 
 GcmOpener::~GcmOpener() { delete state_; }
@@ -96,12 +98,12 @@ OpenStatus GcmOpener::Open(std::span<const std::uint8_t> nonce, std::span<const 
                            std::span<const std::uint8_t> in,
                            std::span<const std::uint8_t, kTagSize> tag, std::span<std::uint8_t> out) {
   EVP_CIPHER_CTX* ctx = state_->ctx.get();
-  if (!state_->ready || out.size() != in.size()) return OpenStatus::Failure;
+  if (!state_->ready || out.size() != in.size() || nonce.size() != kNonceSize) return OpenStatus::Failure;
   std::array<std::uint8_t, kTagSize> expected;
   std::copy(tag.begin(), tag.end(), expected.begin());
-  // The key stays; only the nonce is set anew, which restarts the cipher and its hash.
-  if (EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(nonce.size()), nullptr) != 1 ||
-      EVP_DecryptInit_ex(ctx, nullptr, nullptr, nullptr, nonce.data()) != 1 ||
+  // The key and the nonce's length stay; only the nonce is set anew, which restarts the cipher
+  // and its hash. (Each call through the context's parameters costs as much as a short block.)
+  if (EVP_DecryptInit_ex(ctx, nullptr, nullptr, nullptr, nonce.data()) != 1 ||
       !AddAad(ctx, false, aad) || !Update(ctx, false, in, out) ||
       EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_TAG, static_cast<int>(expected.size()),
                           expected.data()) != 1) {

@@ -119,6 +119,10 @@ class Dictionary {
   struct Blocks;
 
   std::size_t HeadBound(std::uint64_t v, bool after) const;
+  // Version 2: the range of a prefix whose matches begin at `start` when it ends a few entries
+  // later within the same block; std::nullopt when it does not (or the block is damaged).
+  std::optional<std::pair<std::size_t, std::size_t>> NearbyRange(std::size_t start, std::string_view prefix,
+                                                                 bool byHeads, std::uint64_t high) const;
 
   std::unique_ptr<MappedFile> file_;       // the file, mapped and held (Open only)
   std::unique_ptr<std::uint8_t[]> data_;   // version 1: the decrypted table; FromBytes: the bytes

@@ -233,10 +233,16 @@ std::string EncodeV2(std::span<const WordRow> rows, std::size_t columns,
     heads.push_back(FoldedHead(rows[sorted[first]][0]));
     headSizes.push_back(size);
   }
+  std::uint64_t meaningBytes = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t c = 1; c < columns; ++c) meaningBytes += 4 + cellSize(i, c);
+  }
+  const std::size_t target = options.meaningBlockTarget != 0 ? options.meaningBlockTarget
+                                                             : MeaningBlockTarget(meaningBytes);
   std::vector<std::uint32_t> meaningFirsts;
   std::vector<std::uint64_t> meaningSizes;
   for (std::size_t i = 0; i < count; ++i) {
-    if (meaningFirsts.empty() || meaningSizes.back() >= options.meaningBlockTarget) {
+    if (meaningFirsts.empty() || meaningSizes.back() >= target) {
       meaningFirsts.push_back(static_cast<std::uint32_t>(i));
       meaningSizes.push_back(0);
     }

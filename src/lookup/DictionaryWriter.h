@@ -31,9 +31,10 @@ struct WriteOptions {
   std::optional<std::vector<std::uint8_t>> saltAndNonce;  // 16 + 12 bytes
   // The format version to write: 2, or 1 for tests of the older reader.
   std::uint16_t formatVersion = format::kVersion;
-  // Version 2's block sizes (tests make them small to have many blocks in a small file).
+  // Version 2's block sizes (tests make them small to have many blocks in a small file). A
+  // meaning block target of 0 is format::MeaningBlockTarget of the table's meanings.
   std::uint32_t headwordsPerBlock = format::kHeadwordsPerBlock;
-  std::size_t meaningBlockTarget = format::kMeaningBlockTarget;
+  std::size_t meaningBlockTarget = 0;
 };
 
 struct EncodeResult {

@@ -63,6 +63,21 @@ std::array<std::uint8_t, crypto::kNonceSize> BlockNonce(std::span<const std::uin
 }
 
 std::uint64_t FoldedHead(std::string_view text) {
+  // Most headwords begin with eight ASCII bytes (or are shorter and all ASCII): those fold as
+  // one word, 'A' to 'Z' gaining the 0x20 bit.
+  const std::size_t n = std::min<std::size_t>(text.size(), 8);
+  std::uint8_t first[8] = {};
+  std::memcpy(first, text.data(), n);
+  const std::uint64_t word = LoadU64(first);
+  constexpr std::uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
+  if ((word & kHigh) == 0) {
+    // Bytes below 0x80: adding 0x80 - c sets a byte's high bit exactly when it is >= c.
+    const std::uint64_t upper = (word + (0x80 - 'A') * kOnes) & ~(word + (0x80 - 'Z' - 1) * kOnes) & kHigh;
+    const std::uint64_t folded = word | (upper >> 2);
+    std::uint64_t head = 0;
+    for (int i = 0; i < 8; ++i) head = (head << 8) | ((folded >> (8 * i)) & 0xFF);
+    return head;
+  }
   std::uint64_t head = 0;
   std::size_t bytes = 0;
   const char* p = text.data();

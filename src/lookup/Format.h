@@ -51,11 +51,20 @@ inline constexpr std::string_view kMeaningColumn = "Meaning";
 inline constexpr std::string_view kKeyCheckLabel = "Kelvara Dictionary key check";
 
 // Version 2's blocks. Headword blocks hold a fixed number of index positions each, so that a
-// position finds its block by a division; meaning blocks close once they pass a size, so that
-// showing a meaning decrypts some tens of kilobytes whatever the dictionary's size.
+// position finds its block by a division. Meaning blocks close once they pass a target size:
+// small, since showing a meaning decrypts and authenticates its whole block, but not so small
+// that there are more than about kMeaningBlockBound of them, since the directory (read at every
+// start and kept) holds an entry for each.
 inline constexpr std::uint32_t kHeadwordsPerBlock = 2048;
 inline constexpr std::uint32_t kMaxHeadwordsPerBlock = 1u << 20;
-inline constexpr std::size_t kMeaningBlockTarget = 4 * 1024;
+inline constexpr std::size_t kMinMeaningBlockTarget = 256;
+inline constexpr std::uint64_t kMeaningBlockBound = 65536;
+// The target for meaning blocks that hold `meaningBytes` in all (their cells and cell ends):
+// 256 bytes up to 16 MB of meanings, then larger (a 200 MB table: about 3 KB).
+inline std::size_t MeaningBlockTarget(std::uint64_t meaningBytes) {
+  const std::uint64_t even = (meaningBytes + kMeaningBlockBound - 1) / kMeaningBlockBound;
+  return static_cast<std::size_t>(even > kMinMeaningBlockTarget ? even : kMinMeaningBlockTarget);
+}
 inline constexpr std::size_t kHeadwordBlockEntry = 12;  // directory: u64 head, u32 sealed size
 inline constexpr std::size_t kMeaningBlockEntry = 8;    // directory: u32 first row, u32 sealed size
 

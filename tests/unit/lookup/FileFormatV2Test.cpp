@@ -35,6 +35,46 @@ std::size_t DirectoryEnd(const std::vector<std::uint8_t>& file) {
   return format::kHeaderSize + format::LoadU32(&file[format::kOffDirectorySize]) + format::kTagSize;
 }
 
+// The directory as the reader decodes it (the key derived, the directory decrypted).
+format::Directory DirectoryOf(const std::vector<std::uint8_t>& file) {
+  format::Directory dir;
+  crypto::Key key;
+  format::KeyCheck check;
+  EXPECT_TRUE(format::DeriveFileKey(kDictionaryPassword, std::span(file).subspan(format::kOffSalt, format::kSaltSize),
+                                    format::LoadU32(&file[format::kOffIterations]), key, check));
+  const std::size_t dirSize = format::LoadU32(&file[format::kOffDirectorySize]);
+  std::vector<std::uint8_t> plain(dirSize);
+  const auto nonce = format::BlockNonce(std::span(file).subspan(format::kOffNonce, crypto::kNonceSize), 0);
+  EXPECT_EQ(crypto::AesGcmOpen(key, nonce, std::span(file).first(format::kHeaderSize),
+                               std::span(file).subspan(format::kHeaderSize, dirSize),
+                               std::span(file).subspan(format::kHeaderSize + dirSize).first<format::kTagSize>(), plain),
+            crypto::OpenStatus::Ok);
+  EXPECT_EQ(format::DecodeDirectory(plain, DirectoryEnd(file), file.size(), dir), "");
+  return dir;
+}
+
+// Showing a meaning decrypts its whole block: blocks are a few rows, and only a table too large
+// for that many directory entries gets larger ones.
+TEST(Version2, MeaningBlocksAreSmallAndTheirCountIsBounded) {
+  std::vector<WordRow> rows;
+  for (int i = 0; i < 3000; ++i) rows.push_back({"w" + std::to_string(100000 + i), std::string(10 + i % 90, 'm')});
+  const auto file = Encode(rows);
+  const format::Directory dir = DirectoryOf(file);
+  const std::size_t blocks = dir.meaningFirstRows.size();
+  ASSERT_GT(blocks, 100u);
+  for (std::size_t m = 0; m + 1 < blocks; ++m) {
+    const std::size_t sealed = dir.blockSizes[dir.headwordHeads.size() + m];
+    ASSERT_GE(sealed, format::kMinMeaningBlockTarget + format::kTagSize) << m;
+    ASSERT_LT(sealed, format::kMinMeaningBlockTarget + format::kTagSize + 4 + 100) << "closed at the row that passed";
+  }
+  EXPECT_EQ(format::MeaningBlockTarget(0), format::kMinMeaningBlockTarget);
+  EXPECT_EQ(format::MeaningBlockTarget(16u << 20), format::kMinMeaningBlockTarget);
+  for (const std::uint64_t bytes : {std::uint64_t{200} << 20, std::uint64_t{1} << 31, (std::uint64_t{1} << 31) + 1}) {
+    EXPECT_LE(bytes / format::MeaningBlockTarget(bytes), format::kMeaningBlockBound) << bytes;
+    EXPECT_LT(format::MeaningBlockTarget(bytes), 40000u) << bytes;
+  }
+}
+
 TEST(Version2, RowsComeBackInIndexOrderWithEveryColumn) {
   for (const WriteOptions& options : {FastOptions(), SmallBlocks()}) {
     auto opened = Dictionary::FromBytes(Encode(kRows, options));
@@ -345,21 +385,9 @@ TEST(Version2, ADamagedBlockInABigFileIsShownAtLookupAndTheRestWorks) {
   ASSERT_EQ(opened.dict->CheckAllBlocks(), "");
   opened.dict.reset();
 
-  // The first meaning block after the headword blocks (20000 rows: 10 of them), and headword
-  // block 5 of 10, each hit in its middle. Offsets come from the directory the reader trusts.
-  format::Directory dir;
-  crypto::Key key;
-  format::KeyCheck check;
-  ASSERT_TRUE(format::DeriveFileKey(kDictionaryPassword, std::span(file).subspan(format::kOffSalt, format::kSaltSize),
-                                    format::LoadU32(&file[format::kOffIterations]), key, check));
-  const std::size_t dirSize = format::LoadU32(&file[format::kOffDirectorySize]);
-  std::vector<std::uint8_t> plain(dirSize);
-  const auto nonce = format::BlockNonce(std::span(file).subspan(format::kOffNonce, crypto::kNonceSize), 0);
-  ASSERT_EQ(crypto::AesGcmOpen(key, nonce, std::span(file).first(format::kHeaderSize),
-                               std::span(file).subspan(format::kHeaderSize, dirSize),
-                               std::span(file).subspan(format::kHeaderSize + dirSize).first<format::kTagSize>(), plain),
-            crypto::OpenStatus::Ok);
-  ASSERT_EQ(format::DecodeDirectory(plain, DirectoryEnd(file), file.size(), dir), "");
+  // A meaning block after the headword blocks (20000 rows: 10 of them), and headword block 5 of
+  // 10, each hit in its middle. Offsets come from the directory the reader trusts.
+  const format::Directory dir = DirectoryOf(file);
   ASSERT_EQ(dir.headwordHeads.size(), 10u);
   ASSERT_GT(dir.meaningFirstRows.size(), 20u);
   const std::size_t meaningBlock = 7;  // rows [firsts[7], firsts[8])

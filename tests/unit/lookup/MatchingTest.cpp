@@ -6,6 +6,7 @@
 
 #include "TestDictionary.h"
 #include "lookup/CaseFold.h"
+#include "lookup/Format.h"
 
 namespace kelvara {
 namespace {
@@ -24,6 +25,26 @@ TEST(PrefixMatching, ListsHeadwordsThatBeginWithTheWordIgnoringCase) {
   EXPECT_EQ(Listed(*dict, "b"), V{}) << "only the beginning counts: not cab";
   EXPECT_EQ(Listed(*dict, "zz"), V{});
   EXPECT_EQ(Listed(*dict, "0"), V{}) << "before every headword";
+}
+
+// The search compares the first eight folded bytes as one integer; ASCII is folded eight bytes at
+// a time, so every byte value and length on either side of that shortcut must give the same head
+// as folding the text and taking its first eight bytes.
+TEST(PrefixMatching, HeadsAreTheFirstEightFoldedBytes) {
+  auto expected = [](std::string_view text) {
+    std::string folded;
+    AppendFolded(text, folded, false);
+    std::uint64_t head = 0;
+    for (std::size_t i = 0; i < 8; ++i) head = (head << 8) | (i < folded.size() ? static_cast<unsigned char>(folded[i]) : 0u);
+    return head;
+  };
+  std::vector<std::string> texts = {"", "A", "Zebra", "ZEBRAS", "@[`{AZaz", "abcdefgh", "ABCDEFGHIJ",
+                                    "Abbey Road", "ABCDEFG\xC3\x89", "\xC3\x89" "COLE", "caf\xC3\xA9s"};
+  for (int c = 1; c < 0x80; ++c) {
+    texts.push_back(std::string(1, static_cast<char>(c)));
+    texts.push_back("xxxxxxx" + std::string(1, static_cast<char>(c)) + "y");
+  }
+  for (const std::string& t : texts) EXPECT_EQ(format::FoldedHead(t), expected(t)) << t;
 }
 
 TEST(PrefixMatching, BlanksAreOrdinaryIncludingTrailingOnes) {
