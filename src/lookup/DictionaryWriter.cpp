@@ -420,6 +420,8 @@ struct StreamingDictionaryWriter::State {
   std::vector<std::uint64_t> heads, headSizes;
   std::vector<std::uint32_t> meaningFirsts;
   std::vector<std::uint64_t> meaningSizes;
+  std::vector<std::uint64_t> rowMeaningSizes;  // planned, until Begin cuts the blocks
+  std::uint64_t meaningBytes = 0;
   // The writing.
   bool begun = false;
   bool failed = false;
@@ -504,11 +506,10 @@ void StreamingDictionaryWriter::Plan(std::string_view headword, std::uint64_t ot
     s.headSizes.push_back(0);
   }
   s.headSizes.back() += 4 + headword.size();
-  if (s.meaningFirsts.empty() || s.meaningSizes.back() >= s.options.meaningBlockTarget) {
-    s.meaningFirsts.push_back(static_cast<std::uint32_t>(s.rows));
-    s.meaningSizes.push_back(0);
-  }
-  s.meaningSizes.back() += 4 * (s.columns - 1) + otherCellsSize;
+  // Where meaning blocks end depends on all the meanings' size: Begin cuts them.
+  const std::uint64_t meaningSize = 4 * (s.columns - 1) + otherCellsSize;
+  s.rowMeaningSizes.push_back(meaningSize);
+  s.meaningBytes += meaningSize;
   s.textSize += headword.size() + otherCellsSize;
   ++s.rows;
 }
@@ -532,6 +533,19 @@ std::string StreamingDictionaryWriter::Begin(const std::filesystem::path& target
       s.textSize + cells * 4 + s.rows * 4 > kMaxDictionaryFileSize - 4096) {
     return s.Fail("the table is too large for one dictionary file");
   }
+
+  const std::size_t blockTarget = options.meaningBlockTarget != 0 ? options.meaningBlockTarget
+                                                                  : MeaningBlockTarget(s.meaningBytes);
+  s.meaningFirsts.clear();
+  s.meaningSizes.clear();
+  for (std::size_t i = 0; i < s.rowMeaningSizes.size(); ++i) {
+    if (s.meaningFirsts.empty() || s.meaningSizes.back() >= blockTarget) {
+      s.meaningFirsts.push_back(static_cast<std::uint32_t>(i));
+      s.meaningSizes.push_back(0);
+    }
+    s.meaningSizes.back() += s.rowMeaningSizes[i];
+  }
+  s.rowMeaningSizes = {};
 
   std::vector<std::uint8_t> dir;
   AppendString(dir, kTableName);

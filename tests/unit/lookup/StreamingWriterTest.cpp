@@ -15,7 +15,7 @@ using test::FastOptions;
 using test::TempDir;
 
 WriteOptions Fixed(std::uint32_t headwordsPerBlock = format::kHeadwordsPerBlock,
-                   std::size_t meaningBlockTarget = format::kMeaningBlockTarget) {
+                   std::size_t meaningBlockTarget = 0) {  // 0: the format's own rule
   WriteOptions options = FastOptions();
   options.saltAndNonce = std::vector<std::uint8_t>(28);
   for (std::size_t i = 0; i < 28; ++i) (*options.saltAndNonce)[i] = static_cast<std::uint8_t>(i * 7 + 1);
