@@ -8,10 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lookup/Crypto.h"
-#include "lookup/Dictionary.h"
-#include "lookup/DictionaryWriter.h"
-#include "lookup/Format.h"
+#include "SealingKey.h"
 #include "lookup/SearchWords.h"
 
 namespace {
@@ -19,18 +16,8 @@ namespace {
 using namespace kelvara;
 
 // The key is derived once; every input is sealed with it as the writer seals a file.
-struct Sealer {
-  std::vector<std::uint8_t> header;
-  crypto::Key key{};
-  Sealer() {
-    WriteOptions options;
-    options.kdfIterations = format::kMinIterations;
-    header = EncodeDictionary({}, options).bytes;
-    header.resize(format::kHeaderSize);
-    format::KeyCheck check;
-    format::DeriveFileKey(kDictionaryPassword, std::span(header).subspan(format::kOffSalt, format::kSaltSize),
-                          format::kMinIterations, key, check);
-  }
+struct Sealer : SealingKey {
+  Sealer() : SealingKey(format::kVersion2) {}
   std::vector<std::uint8_t> Seal(const std::vector<std::span<const std::uint8_t>>& parts) const {
     std::vector<std::uint8_t> file = header;
     std::size_t total = format::kHeaderSize;

@@ -7,29 +7,16 @@
 #include <string_view>
 #include <vector>
 
-#include "lookup/Crypto.h"
-#include "lookup/Dictionary.h"
-#include "lookup/DictionaryWriter.h"
-#include "lookup/Format.h"
+#include "SealingKey.h"
 #include "lookup/SearchWords.h"
 
 namespace {
 
 using namespace kelvara;
 
-struct Sealer {
-  std::vector<std::uint8_t> header;
-  crypto::Key key{};
-  Sealer() {
-    WriteOptions options;
-    options.kdfIterations = format::kMinIterations;
-    options.formatVersion = format::kVersion1;
-    header = EncodeDictionary({}, options).bytes;
-    header.resize(format::kHeaderSize);
-    format::KeyCheck check;
-    format::DeriveFileKey(kDictionaryPassword, std::span(header).subspan(format::kOffSalt, format::kSaltSize),
-                          format::kMinIterations, key, check);
-  }
+// The key is derived once; every input is sealed with it as the writer seals a file.
+struct Sealer : SealingKey {
+  Sealer() : SealingKey(format::kVersion1) {}
   std::vector<std::uint8_t> Seal(std::span<const std::uint8_t> payload) const {
     std::vector<std::uint8_t> file = header;
     format::StoreU64(&file[format::kOffPayloadSize], payload.size());

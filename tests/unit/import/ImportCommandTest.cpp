@@ -6,6 +6,7 @@
 
 #include "DictTool.h"
 #include "TestDictionary.h"
+#include "ToolRun.h"
 #include "lookup/Dictionary.h"
 #include "lookup/FileAccess.h"
 #include "lookup/Suggest.h"
@@ -13,32 +14,12 @@
 namespace kelvara {
 namespace {
 
+using test::ReadText;
 using test::TempDir;
-
-struct ToolRun {
-  int code;
-  std::string out, err;
-};
-
-ToolRun Tool(std::vector<std::string> args, const ToolHooks& hooks = {}) {
-  ToolRun r{};
-  r.code = RunDictTool(args, r.out, r.err, hooks);
-  return r;
-}
-
-std::string U8(const std::filesystem::path& p) {
-  const std::u8string s = p.u8string();
-  return std::string(s.begin(), s.end());
-}
-
-void WriteText(const std::filesystem::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string ReadText(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::Tool;
+using test::ToolRun;
+using test::U8;
+using test::WriteText;
 
 // The meaning the program would show for `word`, line breaks as the meaning box gets them.
 std::string Meaning(const std::string& db, const std::string& word) {

@@ -6,37 +6,18 @@
 
 #include "DictTool.h"
 #include "TestDictionary.h"
+#include "ToolRun.h"
 #include "lookup/Suggest.h"
 
 namespace kelvara {
 namespace {
 
+using test::ReadText;
 using test::TempDir;
-
-struct ToolRun {
-  int code;
-  std::string out, err;
-};
-
-ToolRun Tool(std::vector<std::string> args) {
-  ToolRun r{};
-  r.code = RunDictTool(args, r.out, r.err);
-  return r;
-}
-
-std::string U8(const std::filesystem::path& p) {
-  const std::u8string s = p.u8string();
-  return std::string(s.begin(), s.end());
-}
-
-void WriteText(const std::filesystem::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string ReadText(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::Tool;
+using test::ToolRun;
+using test::U8;
+using test::WriteText;
 
 const std::string kSource =
     "\xEF\xBB\xBF" "cab\tتاکسی\r\nabandon\tرها کردن\r\nAbbey\tصومعه\r\ncat\tگربه\r\ncat food\tغذای گربه\r\n";
