@@ -31,7 +31,7 @@ class MappedFile {
 
  private:
   std::intptr_t file_;
-  std::intptr_t mapping_;  // Windows: the section; unused elsewhere
+  [[maybe_unused]] std::intptr_t mapping_;  // Windows: the section; unused elsewhere
   const std::uint8_t* data_;
   std::size_t size_;
 };
