@@ -210,6 +210,64 @@ std::string EncodeV1(std::span<const WordRow> rows, std::size_t columns, std::ui
   return sealed ? "" : "the system's cryptography failed";
 }
 
+// The blocks of a version 2 file, planned from its rows' sizes in index order.
+struct BlockPlan {
+  std::vector<std::uint64_t> heads, headSizes;  // per headword block: its first folded head, plain size
+  std::vector<std::uint32_t> meaningFirsts;     // per meaning block: its first row
+  std::vector<std::uint64_t> meaningSizes;      // and its plain size
+
+  // Meaning blocks close once they reach the caller's target, or (0) the format's rule for all
+  // the meanings' size. A row's meaning size is 4 bytes a cell besides the headword plus its text.
+  void CutMeaningBlocks(std::span<const std::uint64_t> rowMeaningSizes, std::size_t callerTarget) {
+    std::uint64_t meaningBytes = 0;
+    for (const std::uint64_t size : rowMeaningSizes) meaningBytes += size;
+    const std::size_t target = callerTarget != 0 ? callerTarget : format::MeaningBlockTarget(meaningBytes);
+    meaningFirsts.clear();
+    meaningSizes.clear();
+    for (std::size_t i = 0; i < rowMeaningSizes.size(); ++i) {
+      if (meaningFirsts.empty() || meaningSizes.back() >= target) {
+        meaningFirsts.push_back(static_cast<std::uint32_t>(i));
+        meaningSizes.push_back(0);
+      }
+      meaningSizes.back() += rowMeaningSizes[i];
+    }
+  }
+
+  // The plain size of every block in file order: headword blocks, then meaning blocks.
+  std::vector<std::uint64_t> BlockSizes() const {
+    std::vector<std::uint64_t> sizes(headSizes);
+    sizes.insert(sizes.end(), meaningSizes.begin(), meaningSizes.end());
+    return sizes;
+  }
+
+  // The directory that describes these blocks; empty when a block is too large for its entry.
+  std::vector<std::uint8_t> Directory(std::size_t columns, std::size_t rows, std::size_t perBlock) const {
+    using namespace format;
+    std::vector<std::uint8_t> dir;
+    AppendString(dir, kTableName);
+    AppendU32(dir, static_cast<std::uint32_t>(columns));
+    for (std::size_t c = 0; c < columns; ++c) AppendString(dir, ColumnName(c));
+    AppendU32(dir, static_cast<std::uint32_t>(rows));
+    AppendU32(dir, static_cast<std::uint32_t>(perBlock));
+    AppendU32(dir, static_cast<std::uint32_t>(heads.size()));
+    AppendU32(dir, static_cast<std::uint32_t>(meaningFirsts.size()));
+    for (const std::uint64_t size : BlockSizes()) {
+      if (size + kTagSize > UINT32_MAX) return {};
+    }
+    for (std::size_t b = 0; b < heads.size(); ++b) {
+      const std::size_t at = dir.size();
+      dir.resize(at + kHeadwordBlockEntry);
+      StoreU64(&dir[at], heads[b]);
+      StoreU32(&dir[at + 8], static_cast<std::uint32_t>(headSizes[b] + kTagSize));
+    }
+    for (std::size_t m = 0; m < meaningFirsts.size(); ++m) {
+      AppendU32(dir, meaningFirsts[m]);
+      AppendU32(dir, static_cast<std::uint32_t>(meaningSizes[m] + kTagSize));
+    }
+    return dir;
+  }
+};
+
 // Version 2: the header, the sealed directory, then every block sealed on its own (headword
 // blocks of a fixed count of index positions, then meaning blocks of about a target size), rows
 // in index order. Sizes are planned first, so each block is sealed straight into the output.
@@ -225,56 +283,24 @@ std::string EncodeV2(std::span<const WordRow> rows, std::size_t columns,
     return c < row.size() ? row[c].size() : 0;
   };
 
-  std::vector<std::uint64_t> heads, headSizes;
+  BlockPlan plan;
   for (std::size_t first = 0; first < count; first += perBlock) {
     const std::size_t last = std::min(count, first + perBlock);
     std::uint64_t size = 4 * (last - first);
     for (std::size_t i = first; i < last; ++i) size += cellSize(i, 0);
-    heads.push_back(FoldedHead(rows[sorted[first]][0]));
-    headSizes.push_back(size);
+    plan.heads.push_back(FoldedHead(rows[sorted[first]][0]));
+    plan.headSizes.push_back(size);
   }
-  std::uint64_t meaningBytes = 0;
+  std::vector<std::uint64_t> rowMeaningSizes(count);
   for (std::size_t i = 0; i < count; ++i) {
-    for (std::size_t c = 1; c < columns; ++c) meaningBytes += 4 + cellSize(i, c);
+    for (std::size_t c = 1; c < columns; ++c) rowMeaningSizes[i] += 4 + cellSize(i, c);
   }
-  const std::size_t target = options.meaningBlockTarget != 0 ? options.meaningBlockTarget
-                                                             : MeaningBlockTarget(meaningBytes);
-  std::vector<std::uint32_t> meaningFirsts;
-  std::vector<std::uint64_t> meaningSizes;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (meaningFirsts.empty() || meaningSizes.back() >= target) {
-      meaningFirsts.push_back(static_cast<std::uint32_t>(i));
-      meaningSizes.push_back(0);
-    }
-    for (std::size_t c = 1; c < columns; ++c) meaningSizes.back() += 4 + cellSize(i, c);
-  }
-
-  std::vector<std::uint8_t> dir;
-  AppendString(dir, kTableName);
-  AppendU32(dir, static_cast<std::uint32_t>(columns));
-  for (std::size_t c = 0; c < columns; ++c) AppendString(dir, ColumnName(c));
-  AppendU32(dir, static_cast<std::uint32_t>(count));
-  AppendU32(dir, static_cast<std::uint32_t>(perBlock));
-  AppendU32(dir, static_cast<std::uint32_t>(heads.size()));
-  AppendU32(dir, static_cast<std::uint32_t>(meaningFirsts.size()));
+  plan.CutMeaningBlocks(rowMeaningSizes, options.meaningBlockTarget);
+  rowMeaningSizes = {};
+  const std::vector<std::uint8_t> dir = plan.Directory(columns, count, perBlock);
+  if (dir.empty()) return "a block is too large";
   std::uint64_t total = kHeaderSize + dir.size() + kTagSize;
-  auto addBlock = [&](std::uint64_t plainSize) {
-    total += plainSize + kTagSize;
-    return plainSize + kTagSize <= UINT32_MAX;
-  };
-  for (std::size_t b = 0; b < heads.size(); ++b) {
-    if (!addBlock(headSizes[b])) return "a block is too large";
-    const std::size_t at = dir.size();
-    dir.resize(at + kHeadwordBlockEntry);
-    StoreU64(&dir[at], heads[b]);
-    StoreU32(&dir[at + 8], static_cast<std::uint32_t>(headSizes[b] + kTagSize));
-  }
-  for (std::size_t m = 0; m < meaningFirsts.size(); ++m) {
-    if (!addBlock(meaningSizes[m])) return "a block is too large";
-    AppendU32(dir, meaningFirsts[m]);
-    AppendU32(dir, static_cast<std::uint32_t>(meaningSizes[m] + kTagSize));
-  }
-  total += kHeadwordBlockEntry * heads.size() + kMeaningBlockEntry * meaningFirsts.size();
+  for (const std::uint64_t size : plan.BlockSizes()) total += size + kTagSize;
   if (total > kMaxDictionaryFileSize) return "the table is too large for one dictionary file";
 
   out.assign(static_cast<std::size_t>(total), 0);
@@ -308,9 +334,9 @@ std::string EncodeV2(std::span<const WordRow> rows, std::size_t columns,
     }
     seal(plain);
   }
-  for (std::size_t m = 0; m < meaningFirsts.size(); ++m) {
-    const std::size_t first = meaningFirsts[m];
-    const std::size_t last = m + 1 < meaningFirsts.size() ? meaningFirsts[m + 1] : count;
+  for (std::size_t m = 0; m < plan.meaningFirsts.size(); ++m) {
+    const std::size_t first = plan.meaningFirsts[m];
+    const std::size_t last = m + 1 < plan.meaningFirsts.size() ? plan.meaningFirsts[m + 1] : count;
     plain.clear();
     std::uint32_t end = 0;
     for (std::size_t i = first; i < last; ++i) {
@@ -417,11 +443,8 @@ struct StreamingDictionaryWriter::State {
   // The plan: rows and text in all, and per block its rows' place and its plain size.
   std::uint64_t rows = 0;
   std::uint64_t textSize = 0;
-  std::vector<std::uint64_t> heads, headSizes;
-  std::vector<std::uint32_t> meaningFirsts;
-  std::vector<std::uint64_t> meaningSizes;
+  BlockPlan plan;
   std::vector<std::uint64_t> rowMeaningSizes;  // planned, until Begin cuts the blocks
-  std::uint64_t meaningBytes = 0;
   // The writing.
   bool begun = false;
   bool failed = false;
@@ -481,8 +504,8 @@ struct StreamingDictionaryWriter::State {
   }
 
   std::string CloseMeaningBlock() {
-    const std::string failure = Seal(1 + heads.size() + meaningBlock, meaningEnds, meaningText,
-                                     meaningSizes[meaningBlock], false);
+    const std::string failure = Seal(1 + plan.heads.size() + meaningBlock, meaningEnds, meaningText,
+                                     plan.meaningSizes[meaningBlock], false);
     meaningEnds.clear();
     meaningText.clear();
     return failure;
@@ -502,14 +525,13 @@ void StreamingDictionaryWriter::Plan(std::string_view headword, std::uint64_t ot
   const std::size_t perBlock = s.options.headwordsPerBlock;
   if (perBlock == 0 || s.columns < 2) return;  // Begin refuses the plan
   if (s.rows % perBlock == 0) {
-    s.heads.push_back(format::FoldedHead(headword));
-    s.headSizes.push_back(0);
+    s.plan.heads.push_back(format::FoldedHead(headword));
+    s.plan.headSizes.push_back(0);
   }
-  s.headSizes.back() += 4 + headword.size();
+  s.plan.headSizes.back() += 4 + headword.size();
   // Where meaning blocks end depends on all the meanings' size: Begin cuts them.
   const std::uint64_t meaningSize = 4 * (s.columns - 1) + otherCellsSize;
   s.rowMeaningSizes.push_back(meaningSize);
-  s.meaningBytes += meaningSize;
   s.textSize += headword.size() + otherCellsSize;
   ++s.rows;
 }
@@ -534,47 +556,15 @@ std::string StreamingDictionaryWriter::Begin(const std::filesystem::path& target
     return s.Fail("the table is too large for one dictionary file");
   }
 
-  const std::size_t blockTarget = options.meaningBlockTarget != 0 ? options.meaningBlockTarget
-                                                                  : MeaningBlockTarget(s.meaningBytes);
-  s.meaningFirsts.clear();
-  s.meaningSizes.clear();
-  for (std::size_t i = 0; i < s.rowMeaningSizes.size(); ++i) {
-    if (s.meaningFirsts.empty() || s.meaningSizes.back() >= blockTarget) {
-      s.meaningFirsts.push_back(static_cast<std::uint32_t>(i));
-      s.meaningSizes.push_back(0);
-    }
-    s.meaningSizes.back() += s.rowMeaningSizes[i];
-  }
+  s.plan.CutMeaningBlocks(s.rowMeaningSizes, options.meaningBlockTarget);
   s.rowMeaningSizes = {};
-
-  std::vector<std::uint8_t> dir;
-  AppendString(dir, kTableName);
-  AppendU32(dir, static_cast<std::uint32_t>(s.columns));
-  for (std::size_t c = 0; c < s.columns; ++c) AppendString(dir, ColumnName(c));
-  AppendU32(dir, static_cast<std::uint32_t>(s.rows));
-  AppendU32(dir, static_cast<std::uint32_t>(perBlock));
-  AppendU32(dir, static_cast<std::uint32_t>(s.heads.size()));
-  AppendU32(dir, static_cast<std::uint32_t>(s.meaningFirsts.size()));
-  const std::size_t dirSize = dir.size() + kHeadwordBlockEntry * s.heads.size() +
-                              kMeaningBlockEntry * s.meaningFirsts.size();
+  const std::vector<std::uint8_t> dir = s.plan.Directory(s.columns, s.rows, perBlock);
+  if (dir.empty()) return s.Fail("a block is too large");
   s.offsets.assign(1, kHeaderSize);
-  std::uint64_t at = kHeaderSize + dirSize + kTagSize;
-  auto place = [&](std::uint64_t plainSize) {
+  std::uint64_t at = kHeaderSize + dir.size() + kTagSize;
+  for (const std::uint64_t size : s.plan.BlockSizes()) {
     s.offsets.push_back(at);
-    at += plainSize + kTagSize;
-    return plainSize + kTagSize <= UINT32_MAX;
-  };
-  for (std::size_t b = 0; b < s.heads.size(); ++b) {
-    if (!place(s.headSizes[b])) return s.Fail("a block is too large");
-    const std::size_t entry = dir.size();
-    dir.resize(entry + kHeadwordBlockEntry);
-    StoreU64(&dir[entry], s.heads[b]);
-    StoreU32(&dir[entry + 8], static_cast<std::uint32_t>(s.headSizes[b] + kTagSize));
-  }
-  for (std::size_t m = 0; m < s.meaningFirsts.size(); ++m) {
-    if (!place(s.meaningSizes[m])) return s.Fail("a block is too large");
-    AppendU32(dir, s.meaningFirsts[m]);
-    AppendU32(dir, static_cast<std::uint32_t>(s.meaningSizes[m] + kTagSize));
+    at += size + kTagSize;
   }
   const std::uint64_t total = at;
   if (total > kMaxDictionaryFileSize) return s.Fail("the table is too large for one dictionary file");
@@ -602,19 +592,19 @@ std::string StreamingDictionaryWriter::Add(std::string_view headword, std::span<
   }
   const std::size_t perBlock = s.options.headwordsPerBlock;
   const std::size_t block = static_cast<std::size_t>(s.added / perBlock);
-  if (s.added % perBlock == 0 && format::FoldedHead(headword) != s.heads[block]) {
+  if (s.added % perBlock == 0 && format::FoldedHead(headword) != s.plan.heads[block]) {
     return s.Fail("the rows differ from their plan");
   }
   s.headText += headword;
   format::AppendU32(s.headEnds, static_cast<std::uint32_t>(s.headText.size()));
   if (s.added % perBlock == perBlock - 1 || s.added + 1 == s.rows) {
-    if (std::string failure = s.Seal(1 + block, s.headEnds, s.headText, s.headSizes[block], true); !failure.empty()) {
+    if (std::string failure = s.Seal(1 + block, s.headEnds, s.headText, s.plan.headSizes[block], true); !failure.empty()) {
       return failure;
     }
     s.headEnds.clear();
     s.headText.clear();
   }
-  if (s.meaningBlock + 1 < s.meaningFirsts.size() && s.added == s.meaningFirsts[s.meaningBlock + 1]) {
+  if (s.meaningBlock + 1 < s.plan.meaningFirsts.size() && s.added == s.plan.meaningFirsts[s.meaningBlock + 1]) {
     if (std::string failure = s.CloseMeaningBlock(); !failure.empty()) return failure;
     ++s.meaningBlock;
   }
@@ -630,7 +620,7 @@ std::string StreamingDictionaryWriter::Finish() {
   State& s = *state_;
   if (!s.begun || s.failed) return s.Fail("the writer is not writing");
   if (s.added != s.rows) return s.Fail("fewer rows were added than planned");
-  if (!s.meaningFirsts.empty()) {
+  if (!s.plan.meaningFirsts.empty()) {
     if (std::string failure = s.CloseMeaningBlock(); !failure.empty()) return failure;
   }
   if (std::string failure = s.Flush(); !failure.empty()) return s.Fail(failure);
