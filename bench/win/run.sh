@@ -97,38 +97,38 @@ make_dictionary "$data/huge" "$huge_headwords" "$huge_meaning"
 
 # Private memory (RssAnon) of a started program once its window shows: Wine's own counters read
 # 0, so Linux's are read. The program is closed by its process id.
-program_memory() {  # label, exe, folder, window title
-  local pid rss=""
-  (cd "$3" && exec wine "$2") >/dev/null 2>&1 &
-  pid=$!
+start_shown() {  # folder, exe, window title: the process id in $shown_pid
+  (cd "$1" && exec wine "$2") >/dev/null 2>&1 &
+  shown_pid=$!
   for _ in $(seq 100); do
     sleep 0.1
-    xdotool search --name "^$4\$" >/dev/null 2>&1 && break
+    xdotool search --name "^$3\$" >/dev/null 2>&1 && break
   done
   sleep 1
-  rss=$(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+}
+rss_kb() { awk '/^RssAnon:/ { print $2 }' "/proc/$1/status" 2>/dev/null || true; }
+stop_shown() {
+  kill "$shown_pid" 2>/dev/null || true
+  wait "$shown_pid" 2>/dev/null || true
+}
+program_memory() {  # label, exe, folder, window title
+  local rss
+  start_shown "$3" "$2" "$4"
+  rss=$(rss_kb "$shown_pid")
+  stop_shown
   echo "$1: RssAnon ${rss:-?} kB"
 }
 
 # The same for the program after N lookups of random headwords set into its word box, against
 # the goal of 10 MB + the headword index, and against the trivial window's RssAnon (KB).
 memory_after_lookups() {  # folder, lookups, trivial window's RssAnon
-  local pid started="" after="" out
-  (cd "$1" && exec wine "$kelvara_exe") >/dev/null 2>&1 &
-  pid=$!
-  for _ in $(seq 100); do
-    sleep 0.1
-    xdotool search --name "^Kelvara Dictionary\$" >/dev/null 2>&1 && break
-  done
-  sleep 1
-  started=$(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
+  local started after out
+  start_shown "$1" "$kelvara_exe" "Kelvara Dictionary"
+  started=$(rss_kb "$shown_pid")
   out=$(wine "$bin/kelvara-word-box-driver.exe" "$(winpath "$1/Data.db")" --lookups "$2" 2>&1 | tr -d '\r')
   echo "$out"
-  after=$(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  after=$(rss_kb "$shown_pid")
+  stop_shown
   echo "kelvara, $(basename "$1") Data.db: RssAnon ${started:-?} kB after start, ${after:-?} kB after $2 lookups"
   echo "$out" | awk -v after="${after:-0}" -v base="${3:-0}" '/headword index/ {
     for (i = 1; i <= NF; ++i) if ($i == "index") index_mb = $(i + 1)
