@@ -7,16 +7,31 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/SystemLibrary.h"
+
 namespace kelvara {
 
 namespace {
 constexpr std::wstring_view kRemoveSwitch = L"--remove-startup-entry";
 
+// Whether some argument may read as the switch. Parsing takes out quotes, and backslashes only
+// where a backslash or a quote remains: an argument can equal the switch only if the switch's
+// letters stand in a row once the quotes are gone. Most starts have no such text, and then
+// shell32 is not loaded to parse their command line.
+bool MayHoldSwitch(std::wstring_view commandLine) {
+  std::wstring unquoted;
+  unquoted.reserve(commandLine.size());
+  for (const wchar_t c : commandLine) {
+    if (c != L'"') unquoted.push_back(c);
+  }
+  return unquoted.find(kRemoveSwitch) != std::wstring::npos;
+}
+
 std::vector<std::wstring> Arguments(std::wstring_view commandLine) {
   std::vector<std::wstring> args;
   int count = 0;
   const std::wstring line(commandLine);
-  if (LPWSTR* argv = CommandLineToArgvW(line.c_str(), &count)) {
+  if (LPWSTR* argv = toolkit::system::CommandLineToArgvW(line.c_str(), &count)) {
     for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);  // [0] is the program
     LocalFree(argv);
   }
@@ -48,6 +63,7 @@ bool RemoveStartUpEntryOf(const RegLocation& where, std::wstring_view appExePath
 
 std::optional<int> RunInstallerSwitch(std::wstring_view commandLine,
                                       std::wstring_view appExePath) {
+  if (!MayHoldSwitch(commandLine)) return std::nullopt;
   const std::vector<std::wstring> args = Arguments(commandLine);
   if (args.empty() || args[0] != kRemoveSwitch) return std::nullopt;
   // The machine's entry when the installer runs it with its own rights, the user's when it

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "toolkit/Com.h"
+#include "toolkit/SystemLibrary.h"
 
 namespace kelvara::settings {
 
@@ -22,7 +23,7 @@ HINSTANCE ShellExecuteCall(HWND owner, const wchar_t* operation, const wchar_t* 
   // The shell may hand the address to an extension that needs COM on this thread; DDE is not
   // wanted (it can hang on a browser that does not answer).
   const toolkit::ScopedCom com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  return ShellExecuteW(owner, operation, file, parameters, directory, showCommand);
+  return toolkit::system::ShellExecuteW(owner, operation, file, parameters, directory, showCommand);
 }
 
 ShellExecuteFn SetShellExecuteHook(ShellExecuteFn hook) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "toolkit/SystemLibrary.h"
+
 namespace kelvara {
 
 static_assert(kSpeakAsync == SPF_ASYNC && kSpeakPurgeBeforeSpeak == SPF_PURGEBEFORESPEAK);
@@ -18,14 +20,14 @@ namespace {
 class ScopedCom {
  public:
   ScopedCom() noexcept {
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const HRESULT hr = toolkit::system::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     owed_ = SUCCEEDED(hr);
     result_ = hr == RPC_E_CHANGED_MODE ? S_OK : hr;
   }
   ScopedCom(const ScopedCom&) = delete;
   ScopedCom& operator=(const ScopedCom&) = delete;
   ~ScopedCom() {
-    if (owed_) CoUninitialize();
+    if (owed_) toolkit::system::CoUninitialize();
   }
   HRESULT Result() const noexcept { return result_; }
 
@@ -43,7 +45,7 @@ class SapiVoice final : public SpeechVoice {
   HRESULT Create() {
     if (FAILED(com_.Result())) return com_.Result();
     ISpVoice* raw = nullptr;
-    const HRESULT hr = CoCreateInstance(CLSID_SpVoice, nullptr, CLSCTX_ALL, IID_ISpVoice,
+    const HRESULT hr = toolkit::system::CoCreateInstance(CLSID_SpVoice, nullptr, CLSCTX_ALL, IID_ISpVoice,
                                         reinterpret_cast<void**>(&raw));
     if (FAILED(hr)) return hr;
     if (raw == nullptr) return E_POINTER;

@@ -5,15 +5,17 @@
 
 #include <utility>
 
+#include "SystemLibrary.h"
+
 namespace kelvara::toolkit {
 
 // Initialises COM for this scope. CoUninitialize is owed after S_FALSE (already initialised)
 // too; only a refusal (another threading model) owes nothing.
 class ScopedCom {
  public:
-  explicit ScopedCom(DWORD flags = COINIT_APARTMENTTHREADED) : hr_(CoInitializeEx(nullptr, flags)) {}
+  explicit ScopedCom(DWORD flags = COINIT_APARTMENTTHREADED) : hr_(system::CoInitializeEx(nullptr, flags)) {}
   ~ScopedCom() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
+    if (SUCCEEDED(hr_)) system::CoUninitialize();
   }
   ScopedCom(const ScopedCom&) = delete;
   ScopedCom& operator=(const ScopedCom&) = delete;

@@ -14,7 +14,7 @@ HBITMAP DecodeImage(const void* data, size_t size, COLORREF background, SIZE* si
   if (!com.Usable()) return nullptr;
 
   ComPtr<IWICImagingFactory> factory;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+  if (FAILED(system::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                               IID_IWICImagingFactory, reinterpret_cast<void**>(factory.Put()))))
     return nullptr;
   ComPtr<IWICStream> stream;

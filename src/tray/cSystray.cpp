@@ -4,19 +4,21 @@
 #include <utility>
 #include <vector>
 
+#include "toolkit/SystemLibrary.h"
+
 namespace kelvara {
 
 namespace {
 
 std::optional<int> ReadShellMajorVersion() {
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(L"shell32.dll", &ignored);
+  const DWORD size = toolkit::system::GetFileVersionInfoSizeW(L"shell32.dll", &ignored);
   if (size == 0) return std::nullopt;
   std::vector<BYTE> info(size);
-  if (!GetFileVersionInfoW(L"shell32.dll", 0, size, info.data())) return std::nullopt;
+  if (!toolkit::system::GetFileVersionInfoW(L"shell32.dll", 0, size, info.data())) return std::nullopt;
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
+  if (!toolkit::system::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
       fixed == nullptr || length < sizeof(VS_FIXEDFILEINFO)) {
     return std::nullopt;
   }
@@ -185,7 +187,7 @@ bool cSystray::SysTrayIconFromRes(const std::wstring& sResName) {
 bool cSystray::SysTrayIconFromCompRes(const std::wstring& sResFile, int lIconIndex) {
   // A fresh handle: success is what the call delivered, not what was there before it.
   HICON icon = nullptr;
-  ExtractIconExW(sResFile.c_str(), lIconIndex, &icon, nullptr, 1);
+  toolkit::system::ExtractIconExW(sResFile.c_str(), lIconIndex, &icon, nullptr, 1);
   return TakeLoadedIcon(icon, true);
 }
 
@@ -252,7 +254,7 @@ void cSystray::AllowMessage(UINT message) {
 
 BOOL cSystray::Notify(DWORD dwMessage) {
   if (shell_.notifyIcon) return shell_.notifyIcon(dwMessage, IconData);
-  return Shell_NotifyIconW(dwMessage, &IconData);
+  return toolkit::system::Shell_NotifyIconW(dwMessage, &IconData);
 }
 
 std::span<const cOwnerMethod> cSystray::zMethods() const {

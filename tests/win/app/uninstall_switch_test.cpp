@@ -4,6 +4,7 @@
 
 #include "../settings/RegistryTestSupport.h"
 #include "UninstallSwitch.h"
+#include "toolkit/SystemLibrary.h"
 
 using namespace kelvara;
 
@@ -48,6 +49,39 @@ TEST(UninstallSwitch, OnlyTheInstallersSwitchIsTakenUp) {
   EXPECT_FALSE(RunInstallerSwitch(L"kelvara.exe", kProgram));
   EXPECT_FALSE(RunInstallerSwitch(L"kelvara.exe -t", kProgram));
   EXPECT_FALSE(RunInstallerSwitch(L"\"C:\\a b\\kelvara.exe\" --remove-startup-entryx", kProgram));
+}
+
+std::vector<std::wstring> g_loaded;
+HMODULE RecordingLoader(const wchar_t* fileName) {
+  g_loaded.emplace_back(fileName);
+  return LoadLibraryExW(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+TEST(UninstallSwitch, AnOrdinaryStartDoesNotLoadTheShellToReadItsCommandLine) {
+  g_loaded.clear();
+  const auto previous = toolkit::SetSystemLibraryLoader(RecordingLoader);
+  EXPECT_FALSE(RunInstallerSwitch(L"\"C:\\a b\\kelvara.exe\" -t", kProgram));
+  EXPECT_FALSE(RunInstallerSwitch(L"kelvara.exe --remove-startup", kProgram));
+  EXPECT_TRUE(g_loaded.empty());
+  // Text that may be the switch is parsed by the shell, which finds it is not.
+  EXPECT_FALSE(RunInstallerSwitch(L"kelvara.exe x --remove-startup-entry", kProgram));
+  EXPECT_EQ(g_loaded, std::vector<std::wstring>{L"shell32.dll"});
+  toolkit::SetSystemLibraryLoader(previous);
+}
+
+TEST(UninstallSwitch, TheSwitchIsTakenUpWithQuotesAnywhereInIt) {
+  const std::wstring program = L"C:\\Kelvara switch test\\kelvara.exe";
+  const RegLocation user{HKEY_CURRENT_USER, RunKeyPath, RunValueName};
+  const auto before = regtest::ReadRaw(user.Root, user.SubKey, user.ValueName);
+  for (const std::wstring& line : {L"\"" + program + L"\" \"--remove-startup-entry\" user",
+                                  L"\"" + program + L"\" --remove-\"startup\"-entry \"user\""}) {
+    regtest::PutText(user.Root, user.SubKey, user.ValueName, RunEntryText(program));
+    EXPECT_EQ(RunInstallerSwitch(line, program), 0) << line;
+    EXPECT_FALSE(regtest::ReadRaw(user.Root, user.SubKey, user.ValueName)) << line;
+  }
+  if (before)
+    regtest::PutRaw(user.Root, user.SubKey, user.ValueName, before->Type, before->Bytes.data(),
+                    static_cast<DWORD>(before->Bytes.size()));
 }
 
 TEST(UninstallSwitch, TheUserScopeRemovesTheUsersEntryForThisProgram) {

@@ -9,6 +9,8 @@
 
 #include <thread>
 
+#include "toolkit/SystemLibrary.h"
+
 using namespace kelvara;
 
 namespace {
@@ -89,6 +91,29 @@ TEST(SapiVoice, AThreadInTheMultiThreadedApartmentGetsAVoiceAndKeepsItsApartment
     EXPECT_EQ(Apartment(), APTTYPE_MTA) << "the voice uninitialised COM it did not own";
     CoUninitialize();
     EXPECT_EQ(Apartment(), -1);
+  });
+}
+
+HMODULE NoDll(const wchar_t*) {
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+TEST(SapiVoice, WithoutTheComDllTheUserIsToldThatSpeechIsUnavailable) {
+  OnFreshThread([] {
+    const auto previous = kelvara::toolkit::SetSystemLibraryLoader(NoDll);
+    std::shared_ptr<SpeechVoice> Voice;
+    const PronounceResult result = Pronounce(Voice, L"گربه", L"cat");
+    kelvara::toolkit::SetSystemLibraryLoader(previous);
+    EXPECT_EQ(result.Status, PronounceStatus::ServiceUnavailable);
+    EXPECT_EQ(result.Error, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(Voice, nullptr);
+    EXPECT_EQ(PronounceFailureText(result), L"امکان تلفظ واژه نيست: سرويس گفتار ويندوز در دسترس نيست.");
+    EXPECT_EQ(Apartment(), -1);
+    // With the DLL back, the next click gets its voice.
+    const PronounceResult again = Pronounce(Voice, L"گربه", L"cat");
+    EXPECT_NE(again.Status, PronounceStatus::ServiceUnavailable);
+    EXPECT_NE(Voice, nullptr);
   });
 }
 

@@ -1,5 +1,6 @@
 #include "cSystray.h"
 #include "test_support.h"
+#include "toolkit/SystemLibrary.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -440,6 +441,28 @@ TEST(Systray, IconsLoadedFromFilesAreFreedAndSharedOnesLeftAlone) {
   EXPECT_FALSE(IconLives(second));
   EXPECT_TRUE(IconLives(fromRes));  // shared: the system's to free
   DeleteFileW(file.c_str());
+}
+
+HMODULE NoDll(const wchar_t*) {
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+TEST(Systray, WithoutTheShellsDllsThereIsNoBalloonAndTheAddIsTriedAgainLater) {
+  // The real shell calls, with neither shell32 nor version to be had: as a shell that is not up.
+  const auto previous = toolkit::SetSystemLibraryLoader(NoDll);
+  {
+    Holder events;
+    const std::shared_ptr<cSystray> tray = cSystray::Create(&events, {});
+    EXPECT_FALSE(tray->IsBalloonCapable()) << "shell32's version could not be read";
+    EXPECT_TRUE(tray->SysTrayIconFromRes(L"AAA"));
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    EXPECT_FALSE(tray->SysTrayIconFromCompRes(exe, 0));
+    tray->SysTrayShow(true);
+    EXPECT_TRUE(KillTimer(tray->lhWnd(), cSystray::kAddRetryTimerId)) << "the add is retried";
+  }
+  toolkit::SetSystemLibraryLoader(previous);
 }
 
 }  // namespace
