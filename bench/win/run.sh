@@ -176,17 +176,20 @@ open_bench "$bin/Data.db"
 ui_and_start() {
   echo "== lookup in the main window, $1 ($(load))"
   wine "$bin/kelvara-ui-bench.exe" "$(winpath "$data/big")" ${2:-} ${ui_args[@]+"${ui_args[@]}"}
+  local size count
   for size in big huge; do
-    echo "== start-up, $1, $size Data.db ($(load))"
+    count=$headwords
+    [ "$size" = huge ] && count=$huge_headwords
+    echo "== start-up, $1, $count headwords ($(load))"
     wine "$bin/kelvara-start-bench.exe" "$(winpath "$kelvara_exe")" "$(winpath "$data/$size")" \
       "$(winpath "$data/empty")" "$(winpath "$bin/kelvara-bench-window.exe")" \
-      "$(winpath "$bin/kelvara-bench-window-cc6.exe")" \
+      "$(winpath "$bin/kelvara-bench-window-cc6.exe")" --big-label "$count headwords" \
       ${start_args[@]+"${start_args[@]}"}
   done
-  echo "== start-up, $1, huge Data.db, the build's kelvara.exe with its debugging information ($(load))"
+  echo "== start-up, $1, $huge_headwords headwords, the build's kelvara.exe with its debugging information ($(load))"
   wine "$bin/kelvara-start-bench.exe" "$(winpath "$bin/kelvara.exe")" "$(winpath "$data/huge")" \
     "$(winpath "$data/empty")" "$(winpath "$bin/kelvara-bench-window.exe")" \
-    ${start_args[@]+"${start_args[@]}"}
+    --big-label "$huge_headwords headwords" ${start_args[@]+"${start_args[@]}"}
   echo "== private memory after start, $1 ($(load))"
   local trivial
   trivial=$(program_memory "trivial window" "$bin/kelvara-bench-window.exe" "$data/empty" "Kelvara Bench Window")
