@@ -100,6 +100,52 @@ TEST(Crypto, AesGcmReportsAnyChangeAsATagMismatch) {
   EXPECT_EQ(AesGcmOpen(otherKey, nonce, aad, cipher, tag, out), OpenStatus::TagMismatch);
 }
 
+TEST(Crypto, OneOpenerOpensBlockAfterBlockAndAFailureLeavesNothingBehind) {
+  // The reader's use: one prepared key, a nonce and a tag a block, the header as associated data.
+  const Key key = KeyFromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
+  std::vector<std::uint8_t> header(80);
+  for (std::size_t i = 0; i < header.size(); ++i) header[i] = static_cast<std::uint8_t>(i * 3 + 1);
+  struct Block {
+    std::vector<std::uint8_t> nonce, plain, sealed;
+    std::array<std::uint8_t, kTagSize> tag{};
+  };
+  std::vector<Block> blocks(6);
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    Block& block = blocks[b];
+    block.nonce.assign(kNonceSize, static_cast<std::uint8_t>(b));
+    block.plain.resize(b * 100);  // the first one empty
+    for (std::size_t i = 0; i < block.plain.size(); ++i) block.plain[i] = static_cast<std::uint8_t>(i * 7 + b);
+    block.sealed.resize(block.plain.size());
+    ASSERT_TRUE(AesGcmSeal(key, block.nonce, header, block.plain, block.sealed, block.tag));
+  }
+  GcmOpener opener(key);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+      const Block& block = blocks[b];
+      std::vector<std::uint8_t> out(block.sealed.size());
+      ASSERT_EQ(opener.Open(block.nonce, header, block.sealed, block.tag, out), OpenStatus::Ok) << b;
+      EXPECT_EQ(out, block.plain) << b;
+      // Each kind of damage fails this block only; the next one opens as before.
+      auto badTag = block.tag;
+      badTag[15] ^= 0x80;
+      EXPECT_EQ(opener.Open(block.nonce, header, block.sealed, badTag, out), OpenStatus::TagMismatch) << b;
+      EXPECT_EQ(opener.Open(blocks[(b + 1) % blocks.size()].nonce, header, block.sealed, block.tag, out),
+                OpenStatus::TagMismatch) << "a block under another block's nonce, " << b;
+      auto otherHeader = header;
+      otherHeader[79] ^= 1;
+      EXPECT_EQ(opener.Open(block.nonce, otherHeader, block.sealed, block.tag, out), OpenStatus::TagMismatch) << b;
+      if (!block.sealed.empty()) {
+        auto changed = block.sealed;
+        changed[changed.size() / 2] ^= 4;
+        EXPECT_EQ(opener.Open(block.nonce, header, changed, block.tag, out), OpenStatus::TagMismatch) << b;
+      }
+    }
+  }
+  std::vector<std::uint8_t> out(3);
+  EXPECT_EQ(opener.Open(blocks[1].nonce, header, std::span(blocks[1].sealed).first(4), blocks[1].tag, out),
+            OpenStatus::Failure) << "an output of another size than the input";
+}
+
 TEST(Crypto, RandomBytesDiffer) {
   std::array<std::uint8_t, 32> a{}, b{};
   ASSERT_TRUE(RandomBytes(a));
