@@ -18,15 +18,18 @@
 #include <time.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "BenchRows.h"
+#include "lookup/Crypto.h"
 #include "lookup/Dictionary.h"
 #include "lookup/DictionaryWriter.h"
 #include "lookup/SearchWords.h"
@@ -142,6 +145,33 @@ std::size_t EngineLookup(const kelvara::Dictionary& dict, const std::string& wor
   firstMeaning = r.meaningText;
   g_fetched = g_fetched + bytes;
   return r.matches.size();
+}
+
+// One meaning block's authenticated decryption, alone: the reader's own call (GcmOpener::Open,
+// the header as associated data) on a sealed block of `size` bytes that stays in the cache.
+// Microseconds a block, the median of batches.
+double BlockDecryptionMicros(std::size_t size) {
+  kelvara::crypto::Key key{};
+  std::array<std::uint8_t, kelvara::crypto::kNonceSize> nonce{};
+  std::vector<std::uint8_t> header(80), plain(size), sealed(size), out(size);
+  std::array<std::uint8_t, kelvara::crypto::kTagSize> tag{};
+  std::mt19937 rng(static_cast<std::uint32_t>(size));
+  for (auto* bytes : {&header, &plain}) {
+    for (std::uint8_t& b : *bytes) b = static_cast<std::uint8_t>(rng());
+  }
+  for (std::uint8_t& b : key) b = static_cast<std::uint8_t>(rng());
+  if (!kelvara::crypto::AesGcmSeal(key, nonce, header, plain, sealed, tag)) return -1;
+  kelvara::crypto::GcmOpener opener(key);
+  constexpr int kBatch = 2000;
+  std::vector<double> batches;
+  for (int round = 0; round < 25; ++round) {
+    const auto start = Clock::now();
+    for (int i = 0; i < kBatch; ++i) {
+      if (opener.Open(nonce, header, sealed, tag, out) != kelvara::crypto::OpenStatus::Ok) return -1;
+    }
+    batches.push_back(Micros(Clock::now() - start) / kBatch);
+  }
+  return Summarize(batches).median;
 }
 
 }  // namespace
@@ -261,6 +291,7 @@ int main(int argc, char** argv) {
   // the whole run of queries, timers included) is shown beside the wall-clock medians: on a
   // busy machine the wall clock also counts other processes' turns.
   bool goals = true;
+  double wholeWordUs = 0, listOnlyUs = 0, sqliteWholeWordUs = 0;  // back to back
   for (const bool interleaved : {false, true}) {
     auto ourLookup = [&](const Kind& kind, const std::string& w, std::string& m) {
       return &kind == &kinds[4] ? EngineListOnly(*dict, w, m) : EngineLookup(*dict, w, m);
@@ -314,6 +345,8 @@ int main(int argc, char** argv) {
       const double ratioMedian = t.median / std::max(o.median, 0.001);
       const double ratioP99 = t.p99 / std::max(o.p99, 0.001);
       if (&kind != &kinds[4]) goals = goals && ratioMedian >= 20;
+      if (!interleaved && &kind == &kinds[3]) wholeWordUs = o.median, sqliteWholeWordUs = t.median;
+      if (!interleaved && &kind == &kinds[4]) listOnlyUs = o.median;
       std::printf("%-16s %8zu | %12.2f %12.2f | %12.2f %12.2f | %8.0fx %8.0fx", kind.name,
                   matches / kind.words.size(), o.median, o.p99, t.median, t.p99, ratioMedian, ratioP99);
       if (interleaved) {
@@ -322,6 +355,40 @@ int main(int argc, char** argv) {
         std::printf(" | %8.2f %10.2f %5.0fx\n", ourCpu, theirCpu, theirCpu / std::max(ourCpu, 0.001));
       }
     }
+  }
+  // Where a whole word's time goes: the list, then its first row's meaning, whose block is read,
+  // decrypted and authenticated (its cache holds a few blocks; random words find theirs cold).
+  {
+    std::vector<double> fetch, warmFetch;
+    auto timedMeaning = [&](std::uint32_t row, std::vector<double>& times) {
+      const auto start = Clock::now();
+      const std::optional<std::string> meaning = dict->Meaning(row);
+      times.push_back(Micros(Clock::now() - start));
+      g_fetched = g_fetched + (meaning ? meaning->size() : 0);
+    };
+    for (const std::string& w : kinds[3].words) {
+      const kelvara::Matches m = kelvara::FindMatches(*dict, w);
+      if (m.empty()) continue;
+      const std::uint32_t row = m.Row(0);
+      timedMeaning(row, fetch);
+      // Again with its bytes in the processor's cache but its block out of the dictionary's own
+      // cache (rows far apart take the cache's four places): what is left is the reading itself.
+      for (std::size_t k = 1; k <= 4; ++k) g_fetched = g_fetched + dict->Meaning((row + k * dict->size() / 5) % dict->size())->size();
+      timedMeaning(row, warmFetch);
+    }
+    const double fetchUs = fetch.empty() ? 0 : Summarize(fetch).median;
+    const double warmFetchUs = warmFetch.empty() ? 0 : Summarize(warmFetch).median;
+    const double budget = sqliteWholeWordUs / 20;
+    std::printf("\nwhole word, back to back: %.2f us = list %.2f us + first meaning %.2f us; 20x SQLite's "
+                "%.2f us leaves %.2f us\n",
+                wholeWordUs, listOnlyUs, wholeWordUs - listOnlyUs, sqliteWholeWordUs, budget);
+    std::printf("  the first meaning alone (Dictionary::Meaning, block not cached): median %.2f us; again with\n"
+                "  its bytes in the processor's cache: %.2f us (so %.2f us is waiting for memory)\n",
+                fetchUs, warmFetchUs, fetchUs - warmFetchUs);
+    std::printf("  one meaning block's authenticated decryption alone (cached bytes), by its size:");
+    for (const std::size_t size : {64u, 256u, 1024u, 4096u}) std::printf(" %zu B %.2f us;", size, BlockDecryptionMicros(size));
+    std::printf("\n  so the list leaves %.2f us of the budget for the meaning, which costs %.2f us\n",
+                budget - listOnlyUs, wholeWordUs - listOnlyUs);
   }
   std::printf("\nopening Data.db: median %.2f ms, p99 %.2f ms (goal: under 100 ms); resident %.0f MB\n",
               open.median / 1000, open.p99 / 1000, residentOpen);
