@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <array>
 #include <climits>
 #include <memory>
 #include <type_traits>
@@ -134,9 +135,22 @@ OpenStatus GcmOpener::Open(std::span<const std::uint8_t> nonce, std::span<const 
   info.cbNonce = static_cast<ULONG>(nonce.size());
   info.pbAuthData = const_cast<PUCHAR>(aad.data());
   info.cbAuthData = static_cast<ULONG>(aad.size());
+  ULONG written = 0;
+  if (in.empty()) {
+    // Wine's CNG decrypts nothing without checking the tag: the tag of nothing is made here and
+    // compared, every byte whatever the first difference.
+    std::array<std::uint8_t, kTagSize> expected{};
+    info.pbTag = expected.data();
+    info.cbTag = static_cast<ULONG>(expected.size());
+    if (!Ok(BCryptEncrypt(state_->key.get(), nullptr, 0, &info, nullptr, 0, nullptr, 0, &written, 0))) {
+      return OpenStatus::Failure;
+    }
+    std::uint8_t difference = 0;
+    for (std::size_t i = 0; i < kTagSize; ++i) difference |= static_cast<std::uint8_t>(expected[i] ^ tag[i]);
+    return difference == 0 ? OpenStatus::Ok : OpenStatus::TagMismatch;
+  }
   info.pbTag = const_cast<PUCHAR>(tag.data());
   info.cbTag = static_cast<ULONG>(tag.size());
-  ULONG written = 0;
   const NTSTATUS status =
       BCryptDecrypt(state_->key.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
                     &info, nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written, 0);
