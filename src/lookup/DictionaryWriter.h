@@ -35,6 +35,12 @@ struct WriteOptions {
   // meaning block target of 0 is format::MeaningBlockTarget of the table's meanings.
   std::uint32_t headwordsPerBlock = format::kHeadwordsPerBlock;
   std::size_t meaningBlockTarget = 0;
+  // The streaming writer seals and writes its blocks on a second thread while the caller hands
+  // it the next rows; false keeps all of it on the caller's thread (the same bytes).
+  bool backgroundWrites = true;
+  // Tests: asked before each write of the streaming writer with its offset and size (on the
+  // thread that writes); a sentence fails that write as a full disk would.
+  std::function<std::string(std::uint64_t offset, std::size_t size)> writeFault;
 };
 
 struct EncodeResult {
