@@ -264,6 +264,8 @@ bool ReadDictd(const std::filesystem::path& indexFile, Source& out, std::string&
     error = dictName + ": " + why;
     return false;
   }
+  // Definitions are taken by offset: the chunks unpack on a second thread meanwhile.
+  dict.ReadAhead();
   if (!ReadCore(indexName, dictName, index, dict, out, error, progress)) return false;
   if (out.name.empty()) out.name = DisplayName(base.filename());
   return true;
