@@ -47,6 +47,9 @@ class MergedRows {
   void Cells(std::size_t row, std::vector<std::string_view>& cells);
   // The bytes of those cells in all, counted without joining a row's texts.
   std::uint64_t CellsSize(std::size_t row) const;
+  // Starts bringing a row's headword and first text into the cache (rows are written in index
+  // order, their text lies in the order the sources were read).
+  void Prefetch(std::size_t row) const;
   WordRow Row(std::size_t row);
 
  private:

@@ -110,7 +110,11 @@ std::vector<std::uint32_t> IndexOrder(std::size_t rows,
     std::uint32_t row;
   };
   std::vector<Key> keys(rows);
-  for (std::size_t r = 0; r < rows; ++r) keys[r] = {format::FoldedHead(headword(r)), static_cast<std::uint32_t>(r)};
+  for (std::size_t r = 0; r < rows; ++r) {
+    // The headwords' text often lies in another order than the rows': fetched a few rows early.
+    if (r + 8 < rows) __builtin_prefetch(headword(r + 8).data());
+    keys[r] = {format::FoldedHead(headword(r)), static_cast<std::uint32_t>(r)};
+  }
   std::sort(keys.begin(), keys.end(),
             [](const Key& a, const Key& b) { return a.head != b.head ? a.head < b.head : a.row < b.row; });
   for (std::size_t first = 0; first < rows;) {

@@ -160,6 +160,7 @@ int RunImport(const ImportRequest& request, std::string& out, std::string& err,
   std::string failed = writer.Begin(request.target);
   for (std::size_t i = 0; failed.empty() && i < order.size(); ++i) {
     if (i % 4096 == 0) status.Show("Writing " + target, i, order.size());
+    if (i + 8 < order.size()) rows.Prefetch(order[i + 8]);
     rows.Cells(order[i], cells);
     // Imported text was scanned when it was mended; the rows of the dictionary added to were not.
     failed = writer.Add(rows.Headword(order[i]), cells, order[i] >= existingRows);
