@@ -7,6 +7,7 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace kelvara::import {
@@ -211,26 +212,30 @@ void DictzipReader::ReadAhead() {
   ahead_ = std::make_unique<Ahead>();
   Ahead& a = *ahead_;
   const std::size_t count = chunkStart_.size() - 1;
-  a.thread = std::thread([this, &a, count] {
-    std::string packed;
-    std::unique_lock lock(a.mutex);
-    while (a.next < count) {
-      a.changed.wait(lock, [&] { return a.stop || a.ready.size() < kChunksAhead; });
-      if (a.stop) return;
-      const std::size_t index = a.next++;
-      std::string text;
-      if (!a.spare.empty()) {
-        text = std::move(a.spare.back());
-        a.spare.pop_back();
+  try {
+    a.thread = std::thread([this, &a, count] {
+      std::string packed;
+      std::unique_lock lock(a.mutex);
+      while (a.next < count) {
+        a.changed.wait(lock, [&] { return a.stop || a.ready.size() < kChunksAhead; });
+        if (a.stop) return;
+        const std::size_t index = a.next++;
+        std::string text;
+        if (!a.spare.empty()) {
+          text = std::move(a.spare.back());
+          a.spare.pop_back();
+        }
+        lock.unlock();
+        std::string error;
+        Unpack(index, packed, text, error);
+        lock.lock();
+        a.ready.push_back({index, std::move(text), std::move(error)});
+        a.changed.notify_all();
       }
-      lock.unlock();
-      std::string error;
-      Unpack(index, packed, text, error);
-      lock.lock();
-      a.ready.push_back({index, std::move(text), std::move(error)});
-      a.changed.notify_all();
-    }
-  });
+    });
+  } catch (const std::system_error&) {
+    ahead_.reset();  // no thread to be had: every chunk is unpacked when it is read
+  }
 }
 
 bool DictzipReader::Open(std::unique_ptr<ByteSource> source, std::string& error) {

@@ -1,5 +1,7 @@
 #include "BlockWriter.h"
 
+#include <system_error>
+
 #include "Format.h"
 
 namespace kelvara {
@@ -14,7 +16,12 @@ constexpr std::size_t kMaxWaiting = 3;
 BlockWriter::BlockWriter(ReplacementFile& file, const crypto::Key& key, std::span<const std::uint8_t> header,
                          bool background, WriteFault fault)
     : file_(file), sealer_(key), header_(header.begin(), header.end()), fault_(std::move(fault)) {
-  if (background) thread_ = std::thread([this] { Run(); });
+  if (!background) return;
+  try {
+    thread_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the batches are sealed and written within Submit instead.
+  }
 }
 
 BlockWriter::~BlockWriter() { Stop(); }

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 #include <numeric>
+#include <system_error>
+#include <thread>
 
 #include "CaseFold.h"
 #include "Crypto.h"
@@ -100,31 +102,73 @@ std::string CheckCells(std::string_view headword, std::span<const std::string_vi
   return CheckCellsAt(rest.size() + 1, [&](std::size_t c) { return c == 0 ? headword : rest[c - 1]; });
 }
 
+namespace {
+
+// Tables smaller than this are ordered on one thread: starting a second costs more than it saves.
+constexpr std::size_t kRowsForTwoThreads = std::size_t{1} << 16;
+
+// Runs `here` on this thread and `beside` on a second one at once and returns when both are
+// done; when no thread can be started, one after the other.
+template <typename Here, typename Beside>
+void RunBothAtOnce(const Here& here, const Beside& beside) {
+  std::thread other;
+  try {
+    other = std::thread([&beside] { beside(); });
+  } catch (const std::system_error&) {
+    here();
+    beside();
+    return;
+  }
+  here();
+  other.join();
+}
+
+}  // namespace
+
 std::vector<std::uint32_t> IndexOrder(std::size_t rows,
                                       const std::function<std::string_view(std::size_t)>& headword) {
   // Sorted by the first eight folded bytes, which order as the whole folded texts do, then by
   // row; only the runs whose eight agree are put in order by the whole texts (stably, so equal
-  // texts keep their rows' order).
+  // texts keep their rows' order). A large table is sorted in two halves at once, merged, and
+  // its runs put in order in two parts at once.
   struct Key {
     std::uint64_t head;
     std::uint32_t row;
   };
+  const auto byHead = [](const Key& a, const Key& b) { return a.head != b.head ? a.head < b.head : a.row < b.row; };
   std::vector<Key> keys(rows);
-  for (std::size_t r = 0; r < rows; ++r) {
-    // The headwords' text often lies in another order than the rows': fetched a few rows early.
-    if (r + 8 < rows) __builtin_prefetch(headword(r + 8).data());
-    keys[r] = {format::FoldedHead(headword(r)), static_cast<std::uint32_t>(r)};
-  }
-  std::sort(keys.begin(), keys.end(),
-            [](const Key& a, const Key& b) { return a.head != b.head ? a.head < b.head : a.row < b.row; });
-  for (std::size_t first = 0; first < rows;) {
-    std::size_t last = first + 1;
-    while (last < rows && keys[last].head == keys[first].head) ++last;
-    if (last - first > 1) {
-      std::stable_sort(keys.begin() + static_cast<std::ptrdiff_t>(first), keys.begin() + static_cast<std::ptrdiff_t>(last),
-                       [&](const Key& a, const Key& b) { return CompareFolded(headword(a.row), headword(b.row)) < 0; });
+  const auto at = [&](std::size_t i) { return keys.begin() + static_cast<std::ptrdiff_t>(i); };
+  const auto sortPart = [&](std::size_t first, std::size_t last) {
+    for (std::size_t r = first; r < last; ++r) {
+      // The headwords' text often lies in another order than the rows': fetched a few rows early.
+      if (r + 8 < last) __builtin_prefetch(headword(r + 8).data());
+      keys[r] = {format::FoldedHead(headword(r)), static_cast<std::uint32_t>(r)};
     }
-    first = last;
+    std::sort(at(first), at(last), byHead);
+  };
+  const auto orderRuns = [&](std::size_t first, std::size_t end) {
+    while (first < end) {
+      std::size_t last = first + 1;
+      while (last < end && keys[last].head == keys[first].head) ++last;
+      if (last - first > 1) {
+        std::stable_sort(at(first), at(last), [&](const Key& a, const Key& b) {
+          return CompareFolded(headword(a.row), headword(b.row)) < 0;
+        });
+      }
+      first = last;
+    }
+  };
+  if (rows < kRowsForTwoThreads) {
+    sortPart(0, rows);
+    orderRuns(0, rows);
+  } else {
+    const std::size_t half = rows / 2;
+    RunBothAtOnce([&] { sortPart(0, half); }, [&] { sortPart(half, rows); });
+    std::inplace_merge(keys.begin(), at(half), keys.end(), byHead);
+    // The parts meet between two runs.
+    std::size_t split = half;
+    while (split < rows && keys[split].head == keys[split - 1].head) ++split;
+    RunBothAtOnce([&] { orderRuns(0, split); }, [&] { orderRuns(split, rows); });
   }
   std::vector<std::uint32_t> order(rows);
   for (std::size_t i = 0; i < rows; ++i) order[i] = keys[i].row;

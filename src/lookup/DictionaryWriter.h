@@ -58,7 +58,8 @@ std::string CheckCells(std::string_view headword, std::span<const std::string_vi
 bool CellIsSound(std::string_view cell, bool headword);
 
 // The index: row numbers by folded headword, ties in row order, as every writer orders them.
-// `headword(r)` gives row r's headword (valid UTF-8 without NUL).
+// `headword(r)` gives row r's headword (valid UTF-8 without NUL); for a large table it is called
+// from two threads at once.
 std::vector<std::uint32_t> IndexOrder(std::size_t rows,
                                       const std::function<std::string_view(std::size_t)>& headword);
 

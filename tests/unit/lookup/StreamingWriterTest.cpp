@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <numeric>
+#include <random>
 #include <set>
 
 #include "TestDictionary.h"
+#include "lookup/CaseFold.h"
 #include "lookup/FileAccess.h"
 
 namespace kelvara {
@@ -297,6 +300,26 @@ TEST(StreamingWriter, IndexOrderByFoldedHeadwordThenRow) {
   const std::vector<std::string> words = {"abcdefghZ", "ABCDEFGHa", "abcdefgh", "abcdefghz", "b", "ABCDEFGH", "\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89", "A"};
   const auto order = IndexOrder(words.size(), [&](std::size_t r) { return std::string_view(words[r]); });
   EXPECT_EQ(order, (std::vector<std::uint32_t>{8, 2, 5, 1, 0, 3, 4, 6, 7}));
+}
+
+TEST(StreamingWriter, ALargeTableIsOrderedAsAStableSortOfItsFoldedHeadwords) {
+  // Enough rows to be sorted in two halves at once, with long runs that share their first eight
+  // folded bytes (some across the middle), case variants and repeats.
+  const std::string_view stems[] = {"interchange", "Interchangeable", "\xC3\x89" "clair", "\xC3\xA9" "CLAIR", "a", "ABCDEFGH", "abcdefgh"};
+  std::vector<std::string> words;
+  std::mt19937 rng(5);
+  for (int i = 0; i < 90000; ++i) {
+    std::string word(stems[rng() % std::size(stems)]);
+    if (rng() % 3 != 0) word += std::to_string(rng() % 500);
+    words.push_back(word);
+  }
+  const auto order = IndexOrder(words.size(), [&](std::size_t r) { return std::string_view(words[r]); });
+  std::vector<std::string> folded(words.size());
+  for (std::size_t r = 0; r < words.size(); ++r) ASSERT_TRUE(AppendFolded(words[r], folded[r], true));
+  std::vector<std::uint32_t> expected(words.size());
+  std::iota(expected.begin(), expected.end(), 0u);
+  std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) { return folded[a] < folded[b]; });
+  EXPECT_TRUE(order == expected);
 }
 
 }  // namespace
