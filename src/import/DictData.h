@@ -19,6 +19,10 @@ class DictData {
   bool Open(std::unique_ptr<ByteSource> source, std::string& error);
   std::uint64_t size() const { return dictzip_ ? dictzip_->size() : plain_->size(); }
   bool Read(std::uint64_t offset, std::uint64_t length, std::string& out, std::string& error);
+  // The reads to come go front to back: a .dict.dz is unpacked ahead of them on a second thread.
+  void ReadAhead() {
+    if (dictzip_) dictzip_->ReadAhead();
+  }
 
  private:
   std::unique_ptr<DictzipReader> dictzip_;

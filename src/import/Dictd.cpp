@@ -6,6 +6,7 @@
 
 #include "DictData.h"
 #include "PlainText.h"
+#include "lookup/DictionaryWriter.h"
 #include "lookup/Utf8.h"
 
 namespace kelvara::import {
@@ -181,12 +182,16 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
   out.entries.Resize(lines.size());
   std::string text, word, meaning;
   std::uint64_t done = 0;
-  const auto readText = [&](const IndexLine& e, std::string& into) {
+  const auto readRaw = [&](const IndexLine& e, std::string& into) {
     if (!dict.Read(e.offset, e.length, into, why)) {
       error = dictName + ": the definition of " + QuoteWord(e.word) + " (" + indexName + " line " +
               std::to_string(e.line) + "): " + why;
       return false;
     }
+    return true;
+  };
+  // Text that is not UTF-8 is Latin-1, unless the dictionary says it is UTF-8.
+  const auto toUtf8 = [&](const IndexLine& e, std::string& into) {
     if (!utf8::IsValid(into)) {
       if (utf8Dictionary) {
         error = dictName + ": the definition of " + QuoteWord(e.word) + " (" + indexName +
@@ -198,9 +203,25 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
     }
     return true;
   };
-  for (const std::uint32_t i : order) {
+  // Every meaning checked here as the writer checks a cell spares the merge scanning them again.
+  bool sound = true;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    // The lines are taken in the definitions' order, scattered in memory: each is fetched a few
+    // definitions early, so that waiting for it overlaps the work on the ones before.
+    if (k + 8 < order.size()) __builtin_prefetch(&lines[order[k + 8]]);
+    const std::uint32_t i = order[k];
     IndexLine& e = lines[i];
-    if (!readText(e, text)) return false;
+    if (!readRaw(e, text)) return false;
+    // Tidying changes only blanks and line breaks, so the text is UTF-8 exactly when its tidied
+    // form is, and a sound tidied form (the usual case) proves both at one pass.
+    TidyPlainText(text, meaning);
+    bool meaningSound = CellIsSound(meaning, false);
+    if (!meaningSound && !utf8::IsValid(text)) {
+      if (!toUtf8(e, text)) return false;
+      TidyPlainText(text, meaning);
+      meaningSound = CellIsSound(meaning, false);
+    }
+    sound = sound && meaningSound;
     std::string_view headword = e.word;
     if (!utf8::IsValid(headword)) {
       if (utf8Dictionary) {
@@ -217,7 +238,6 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
               ": the headword is empty and so is its definition's first line";
       return false;
     }
-    TidyPlainText(text, meaning);
     out.entries.Set(i, headword, meaning);
     std::string().swap(e.word);
     if (progress && ++done % 4096 == 0) progress(done, lines.size());
@@ -226,7 +246,7 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
   out.name.clear();
   for (const IndexLine& e : database) {
     if (e.word != "00-database-short" && e.word != "00databaseshort") continue;
-    if (!readText(e, text)) return false;
+    if (!readRaw(e, text) || !toUtf8(e, text)) return false;
     // dictd's way: the headword line, if the text begins with it, is not part of the name.
     std::string_view name = Trim(text);
     for (const std::string_view head : {"00-database-short", "00databaseshort"}) {
@@ -234,6 +254,7 @@ bool ReadCore(const std::string& indexName, const std::string& dictName, ByteSou
     }
     out.name = std::string(FirstLine(name));
   }
+  out.meaningsSound = sound;
   if (progress) progress(lines.size(), lines.size());
   return true;
 }
@@ -264,6 +285,8 @@ bool ReadDictd(const std::filesystem::path& indexFile, Source& out, std::string&
     error = dictName + ": " + why;
     return false;
   }
+  // Definitions are taken by offset: the chunks unpack on a second thread meanwhile.
+  dict.ReadAhead();
   if (!ReadCore(indexName, dictName, index, dict, out, error, progress)) return false;
   if (out.name.empty()) out.name = DisplayName(base.filename());
   return true;

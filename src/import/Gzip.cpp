@@ -3,7 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace kelvara::import {
 namespace {
@@ -166,7 +171,75 @@ bool FileSource::ReadAt(std::uint64_t offset, std::size_t length, std::string& o
   return true;
 }
 
+// Chunks unpacked ahead and waiting to be read: enough to ride over an uneven pace, few enough
+// that memory stays small (dictzip chunks hold at most 64 KB).
+constexpr std::size_t kChunksAhead = 16;
+
+struct DictzipReader::Ahead {
+  struct Chunk {
+    std::size_t index;
+    std::string text;
+    std::string error;  // the chunk is damaged: the reason, as a read would give it
+  };
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Chunk> ready;         // in chunk order
+  std::vector<std::string> spare;  // buffers to reuse
+  std::size_t next = 0;            // the next chunk the thread unpacks
+  std::size_t from = 0;            // the first chunk not yet taken from `ready` (or to come)
+  bool stop = false;
+  std::mutex source;  // the thread and the reader both read packed bytes
+  std::thread thread;
+};
+
+DictzipReader::DictzipReader() = default;
+
+DictzipReader::~DictzipReader() { StopReadingAhead(); }
+
+void DictzipReader::StopReadingAhead() {
+  if (!ahead_) return;
+  {
+    std::lock_guard lock(ahead_->mutex);
+    ahead_->stop = true;
+  }
+  ahead_->changed.notify_all();
+  if (ahead_->thread.joinable()) ahead_->thread.join();
+  ahead_.reset();
+}
+
+void DictzipReader::ReadAhead() {
+  if (ahead_ || chunkStart_.size() < 2) return;
+  ahead_ = std::make_unique<Ahead>();
+  Ahead& a = *ahead_;
+  const std::size_t count = chunkStart_.size() - 1;
+  try {
+    a.thread = std::thread([this, &a, count] {
+      std::string packed;
+      std::unique_lock lock(a.mutex);
+      while (a.next < count) {
+        a.changed.wait(lock, [&] { return a.stop || a.ready.size() < kChunksAhead; });
+        if (a.stop) return;
+        const std::size_t index = a.next++;
+        std::string text;
+        if (!a.spare.empty()) {
+          text = std::move(a.spare.back());
+          a.spare.pop_back();
+        }
+        lock.unlock();
+        std::string error;
+        Unpack(index, packed, text, error);
+        lock.lock();
+        a.ready.push_back({index, std::move(text), std::move(error)});
+        a.changed.notify_all();
+      }
+    });
+  } catch (const std::system_error&) {
+    ahead_.reset();  // no thread to be had: every chunk is unpacked when it is read
+  }
+}
+
 bool DictzipReader::Open(std::unique_ptr<ByteSource> source, std::string& error) {
+  StopReadingAhead();
   source_ = std::move(source);
   chunkStart_.clear();
   cachedIndex_ = SIZE_MAX;
@@ -300,23 +373,57 @@ bool DictzipReader::Open(std::unique_ptr<ByteSource> source, std::string& error)
 bool DictzipReader::LoadChunk(std::size_t index, std::string& error) {
   if (index == cachedIndex_) return true;
   cachedIndex_ = SIZE_MAX;
+  if (ahead_ && index >= ahead_->from) {
+    // Still to come from the thread: take what it unpacked up to this one.
+    Ahead& a = *ahead_;
+    std::unique_lock lock(a.mutex);
+    for (;;) {
+      a.changed.wait(lock, [&] { return !a.ready.empty(); });
+      Ahead::Chunk chunk = std::move(a.ready.front());
+      a.ready.pop_front();
+      a.from = chunk.index + 1;
+      a.changed.notify_all();
+      if (chunk.index < index) {
+        a.spare.push_back(std::move(chunk.text));
+        continue;
+      }
+      a.spare.push_back(std::move(cached_));
+      cached_ = std::move(chunk.text);
+      if (!chunk.error.empty()) {
+        error = std::move(chunk.error);
+        return false;
+      }
+      cachedIndex_ = index;
+      return true;
+    }
+  }
+  if (!Unpack(index, packed_, cached_, error)) return false;
+  cachedIndex_ = index;
+  return true;
+}
+
+bool DictzipReader::Unpack(std::size_t index, std::string& packed, std::string& out, std::string& error) {
   const std::uint64_t start = chunkStart_[index];
   const auto packedLength = static_cast<std::size_t>(chunkStart_[index + 1] - start);
-  if (!source_->ReadAt(start, packedLength, packed_, error)) return false;
+  {
+    std::unique_lock<std::mutex> lock;
+    if (ahead_) lock = std::unique_lock(ahead_->source);
+    if (!source_->ReadAt(start, packedLength, packed, error)) return false;
+  }
   Inflater inflater(-MAX_WBITS);  // raw deflate: each chunk starts after a full flush
   if (!inflater.ok()) {
     error = "cannot start zlib";
     return false;
   }
   z_stream& zs = inflater.zs();
-  cached_.resize(chunkLength_);
-  zs.next_in = reinterpret_cast<Bytef*>(packed_.data());
-  zs.avail_in = static_cast<uInt>(packed_.size());
-  zs.next_out = reinterpret_cast<Bytef*>(cached_.data());
+  out.resize(chunkLength_);
+  zs.next_in = reinterpret_cast<Bytef*>(packed.data());
+  zs.avail_in = static_cast<uInt>(packed.size());
+  zs.next_out = reinterpret_cast<Bytef*>(out.data());
   zs.avail_out = chunkLength_;
   const int code = inflate(&zs, Z_SYNC_FLUSH);
   const bool last = index + 1 == chunkStart_.size() - 1;
-  cached_.resize(chunkLength_ - zs.avail_out);
+  out.resize(chunkLength_ - zs.avail_out);
   const std::string where = "chunk " + std::to_string(index + 1) + " (packed at offset " +
                             std::to_string(start) + ")";
   if (code != Z_OK && code != Z_STREAM_END && code != Z_BUF_ERROR) {
@@ -328,12 +435,11 @@ bool DictzipReader::LoadChunk(std::size_t index, std::string& error) {
             " bytes";
     return false;
   }
-  if (cached_.empty() || (!last && cached_.size() != chunkLength_)) {
-    error = where + " unpacks to " + std::to_string(cached_.size()) + " bytes, not " +
+  if (out.empty() || (!last && out.size() != chunkLength_)) {
+    error = where + " unpacks to " + std::to_string(out.size()) + " bytes, not " +
             std::to_string(chunkLength_);
     return false;
   }
-  cachedIndex_ = index;
   return true;
 }
 

@@ -67,9 +67,21 @@ class FileSource final : public ByteSource {
 // last one is kept for the next read, which in a dictionary usually follows it.
 class DictzipReader {
  public:
+  DictzipReader();
+  ~DictzipReader();
+  DictzipReader(const DictzipReader&) = delete;
+  DictzipReader& operator=(const DictzipReader&) = delete;
+
   // Reads and checks the header and the chunk table. False with the reason when the data is
   // not dictzip or the table does not fit the file.
   bool Open(std::unique_ptr<ByteSource> source, std::string& error);
+
+  // Says that the reads to come go through the text front to back (as the readers take
+  // definitions, by offset): from now on a second thread unpacks the chunks, in order, a few
+  // ahead of the reads, so that unpacking and the caller's work on the text overlap. Reads in
+  // any other order still give the same bytes and errors: an earlier chunk is unpacked when
+  // asked for, as without.
+  void ReadAhead();
 
   // The size of the whole text unpacked.
   std::uint64_t size() const { return size_; }
@@ -80,7 +92,12 @@ class DictzipReader {
 
  private:
   bool LoadChunk(std::size_t index, std::string& error);
+  // Unpacks chunk `index` into `out` (packed bytes read through `packed`).
+  bool Unpack(std::size_t index, std::string& packed, std::string& out, std::string& error);
+  void StopReadingAhead();
 
+  struct Ahead;  // the thread that unpacks ahead, and what it has unpacked
+  std::unique_ptr<Ahead> ahead_;
   std::unique_ptr<ByteSource> source_;
   std::uint32_t chunkLength_ = 0;
   std::vector<std::uint64_t> chunkStart_;  // offset of each chunk's packed bytes, then the end

@@ -1,6 +1,8 @@
 #include "ImportSource.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace kelvara::import {
@@ -52,13 +54,24 @@ void EntryList::clear() {
 
 std::size_t FindLineBreak(std::string_view text, std::size_t from) {
   if (from >= text.size()) return text.size();
-  const char* const p = text.data() + from;
-  const std::size_t n = text.size() - from;
-  const auto* lf = static_cast<const char*>(std::memchr(p, '\n', n));
-  const std::size_t upTo = lf ? static_cast<std::size_t>(lf - p) : n;
-  const auto* cr = static_cast<const char*>(std::memchr(p, '\r', upTo));
-  if (cr) return from + static_cast<std::size_t>(cr - p);
-  return lf ? from + upTo : text.size();
+  const char* p = text.data() + from;
+  const char* const end = text.data() + text.size();
+  // Eight bytes at a time, for CR and LF at once: meanings have short lines, where two searches
+  // with memchr cost more in their calls than in their scans. A byte that equals CR or LF gives a
+  // zero in w ^ 0x0D.. or w ^ 0x0A..; the lowest flagged byte is always a true zero.
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    while (end - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      const std::uint64_t lf = w ^ (kOnes * '\n'), cr = w ^ (kOnes * '\r');
+      const std::uint64_t found = (((lf - kOnes) & ~lf) | ((cr - kOnes) & ~cr)) & kHigh;
+      if (found != 0) return static_cast<std::size_t>(p - text.data()) + std::countr_zero(found) / 8;
+      p += 8;
+    }
+  }
+  while (p < end && *p != '\n' && *p != '\r') ++p;
+  return static_cast<std::size_t>(p - text.data());
 }
 
 std::string ToCrLf(std::string_view text) {

@@ -87,6 +87,9 @@ class EntryList {
 struct Source {
   std::string name;
   EntryList entries;
+  // Every meaning passes CellIsSound already (the reader checked each as it made it), so the
+  // merge need not scan them again. False: not known.
+  bool meaningsSound = false;
 };
 
 // Called now and then while a source is read: work done and work in all, in any one unit.

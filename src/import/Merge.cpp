@@ -96,7 +96,7 @@ class HeadwordTable {
 
 std::string SourceNameLine(const std::string& name) { return "\xE2\x80\x94 " + name + " \xE2\x80\x94"; }
 
-bool CleanEntry(Entry& entry, TextArena& keep) {
+bool CleanEntry(Entry& entry, TextArena& keep, bool meaningSound) {
   bool changed = false;
   std::string_view h = entry.headword;
   if (!CellIsSound(h, true)) {
@@ -125,7 +125,7 @@ bool CleanEntry(Entry& entry, TextArena& keep) {
   entry.headword = h;
 
   const std::string_view m = entry.meaning;
-  if (!CellIsSound(m, false)) {
+  if (!meaningSound && !CellIsSound(m, false)) {
     std::string out = RepairUtf8(m);
     std::erase(out, '\0');
     std::replace(out.begin(), out.end(), '\t', ' ');
@@ -165,6 +165,37 @@ void MergedRows::Cells(std::size_t row, std::vector<std::string_view>& cells) {
   cells.resize(columns_ - 1);
 }
 
+std::uint64_t MergedRows::CellsSize(std::size_t row) const {
+  const Slot& r = rows_[row];
+  std::uint64_t size = r.first.text.size();
+  if (r.first.next != kNone) {
+    // As Cells joins them: name lines, CR LF after a name, an empty line between texts.
+    size += nameLineSizes_[r.first.source] + (r.first.text.empty() ? 0 : 2);
+    std::uint32_t last = r.first.source;
+    for (std::uint32_t t = r.first.next; t != kNone; t = more_[t].next) {
+      const Text& added = more_[t];
+      const std::uint64_t text = added.text.empty() ? 0 : 2 + added.text.size();
+      if (added.source != last) {
+        size += 4 + nameLineSizes_[added.source] + text;
+        last = added.source;
+      } else {
+        size += text == 0 ? 0 : text + 2;
+      }
+    }
+  }
+  if (row < existing_.size()) {
+    const WordRow& kept = existing_[row];
+    for (std::size_t c = 2; c < kept.size() && c < columns_; ++c) size += kept[c].size();
+  }
+  return size;
+}
+
+void MergedRows::Prefetch(std::size_t row) const {
+  const Slot& r = rows_[row];
+  __builtin_prefetch(r.headword.data());
+  __builtin_prefetch(r.first.text.data());
+}
+
 WordRow MergedRows::Row(std::size_t row) {
   std::vector<std::string_view> cells;
   Cells(row, cells);
@@ -198,6 +229,7 @@ MergedRows MergeSources(std::vector<WordRow> existing, const std::string& existi
   for (std::size_t k = 0; k < merged.sources_.size(); ++k) {
     merged.names_.push_back(cleanName(merged.sources_[k].name, k + 1));
   }
+  for (const std::string& name : merged.names_) merged.nameLineSizes_.push_back(SourceNameLine(name).size());
 
   for (const WordRow& kept : merged.existing_) {
     const std::string_view meaning = kept.size() > 1 ? std::string_view(kept[1]) : std::string_view();
@@ -212,9 +244,15 @@ MergedRows MergeSources(std::vector<WordRow> existing, const std::string& existi
 
   for (std::size_t k = 0; k < merged.sources_.size(); ++k) {
     const auto source = static_cast<std::uint32_t>(k + 1);
-    for (Entry entry : merged.sources_[k].entries) {
+    const bool sound = merged.sources_[k].meaningsSound;
+    const EntryList& entries = merged.sources_[k].entries;
+    for (std::size_t n = 0; n < entries.size(); ++n) {
+      // A reader keeps the text in the order it read it, which is seldom this one: each headword
+      // is fetched a few entries early, so that waiting for it overlaps the work before.
+      if (n + 8 < entries.size()) __builtin_prefetch(entries[n + 8].headword.data());
+      Entry entry = entries[n];
       ++stats.entries;
-      if (CleanEntry(entry, merged.mended_)) ++stats.cleaned;
+      if (CleanEntry(entry, merged.mended_, sound)) ++stats.cleaned;
       if (entry.headword.empty()) {
         ++stats.skipped;
         continue;

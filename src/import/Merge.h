@@ -31,8 +31,8 @@ struct MergeStats {
 // the meaning a tab becomes a space, NULs go, any line break becomes CR LF; bytes that are not
 // UTF-8 become U+FFFD in both. The views are narrowed, or pointed at a mended copy kept in
 // `keep` (sound text, the usual case, is not copied). Returns true when anything beyond the
-// trimming changed.
-bool CleanEntry(Entry& entry, TextArena& keep);
+// trimming changed. `meaningSound`: the meaning is known to pass CellIsSound, and is not scanned.
+bool CleanEntry(Entry& entry, TextArena& keep, bool meaningSound = false);
 
 // The rows of the merged dictionary, their text left where the sources hold it: a row that
 // gathers several texts has them joined only when it is asked for.
@@ -45,6 +45,11 @@ class MergedRows {
   // Column 2 on (the meaning, then any further cells of a kept row, ColumnCount() - 1 in all)
   // into `cells`, as views that last until the next call.
   void Cells(std::size_t row, std::vector<std::string_view>& cells);
+  // The bytes of those cells in all, counted without joining a row's texts.
+  std::uint64_t CellsSize(std::size_t row) const;
+  // Starts bringing a row's headword and first text into the cache (rows are written in index
+  // order, their text lies in the order the sources were read).
+  void Prefetch(std::size_t row) const;
   WordRow Row(std::size_t row);
 
  private:
@@ -66,6 +71,7 @@ class MergedRows {
   std::vector<Source> sources_;
   TextArena mended_;
   std::vector<std::string> names_;  // per source, 0 the dictionary added to
+  std::vector<std::size_t> nameLineSizes_;  // SourceNameLine(names_[k]).size()
   std::vector<Slot> rows_;
   std::vector<Text> more_;  // second and later texts of rows
   std::size_t columns_ = 2;

@@ -415,6 +415,8 @@ bool ReadStarDict(const std::filesystem::path& ifoFile, Source& out, std::string
     error = names.dict + ": " + why;
     return false;
   }
+  // Definitions are taken by offset: the chunks unpack on a second thread meanwhile.
+  dict.ReadAhead();
   std::optional<std::string_view> syn;
   if (synText) syn = *synText;
   if (!ReadCore(names, ifoText, idx, syn, dict, out, error, progress)) return false;

@@ -82,6 +82,33 @@ bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
                              tag.data()) == 1;
 }
 
+struct GcmSealer::State {
+  CipherCtx ctx;
+  bool ready = false;
+};
+
+GcmSealer::GcmSealer(const Key& key) : state_(new State{CipherCtx(EVP_CIPHER_CTX_new()), false}) {
+  EVP_CIPHER_CTX* ctx = state_->ctx.get();
+  state_->ready = ctx && EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
+                  EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceSize), nullptr) == 1 &&
+                  EVP_EncryptInit_ex(ctx, nullptr, nullptr, key.data(), nullptr) == 1;
+}
+
+GcmSealer::~GcmSealer() { delete state_; }
+
+bool GcmSealer::Seal(std::span<const std::uint8_t> nonce, std::span<const std::uint8_t> aad,
+                     std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
+                     std::span<std::uint8_t, kTagSize> tag) {
+  EVP_CIPHER_CTX* ctx = state_->ctx.get();
+  if (!state_->ready || out.size() != in.size() || nonce.size() != kNonceSize) return false;
+  std::uint8_t none[16];
+  int written = 0;
+  // Only the nonce is set anew: the key schedule stays.
+  return EVP_EncryptInit_ex(ctx, nullptr, nullptr, nullptr, nonce.data()) == 1 && AddAad(ctx, true, aad) &&
+         Update(ctx, true, in, out) && EVP_EncryptFinal_ex(ctx, none, &written) == 1 &&
+         EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, static_cast<int>(tag.size()), tag.data()) == 1;
+}
+
 struct GcmOpener::State {
   CipherCtx ctx;
   bool ready = false;

@@ -90,13 +90,21 @@ bool RandomBytes(std::span<std::uint8_t> out) {
                             BCRYPT_USE_SYSTEM_PREFERRED_RNG));
 }
 
-bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
-                std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
-                std::span<std::uint8_t> out, std::span<std::uint8_t, kTagSize> tag) {
-  if (out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) return false;
-  const Algorithm aes = OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0);
-  const KeyHandle k = GcmKey(aes, key);
-  if (!k) return false;
+struct GcmSealer::State {
+  Algorithm aes;
+  KeyHandle key;
+};
+
+GcmSealer::GcmSealer(const Key& key) : state_(new State{OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0), nullptr}) {
+  state_->key = GcmKey(state_->aes, key);
+}
+
+GcmSealer::~GcmSealer() { delete state_; }
+
+bool GcmSealer::Seal(std::span<const std::uint8_t> nonce, std::span<const std::uint8_t> aad,
+                     std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
+                     std::span<std::uint8_t, kTagSize> tag) {
+  if (!state_->key || out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) return false;
   BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
   BCRYPT_INIT_AUTH_MODE_INFO(info);
   info.pbNonce = const_cast<PUCHAR>(nonce.data());
@@ -106,10 +114,16 @@ bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
   info.pbTag = tag.data();
   info.cbTag = static_cast<ULONG>(tag.size());
   ULONG written = 0;
-  return Ok(BCryptEncrypt(k.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
+  return Ok(BCryptEncrypt(state_->key.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
                           &info, nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written,
                           0)) &&
          written == in.size();
+}
+
+bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
+                std::span<const std::uint8_t> aad, std::span<const std::uint8_t> in,
+                std::span<std::uint8_t> out, std::span<std::uint8_t, kTagSize> tag) {
+  return GcmSealer(key).Seal(nonce, aad, in, out, tag);
 }
 
 struct GcmOpener::State {

@@ -4,23 +4,17 @@
 #include <bit>
 #include <cstring>
 #include <numeric>
+#include <system_error>
+#include <thread>
 
 #include "CaseFold.h"
 #include "Crypto.h"
 #include "FileAccess.h"
 #include "Format.h"
 #include "Utf8.h"
+#include "WriterParts.h"
 
 namespace kelvara {
-namespace {
-
-void AppendString(std::vector<std::uint8_t>& out, std::string_view s) {
-  format::AppendU32(out, static_cast<std::uint32_t>(s.size()));
-  out.insert(out.end(), s.begin(), s.end());
-}
-
-}  // namespace
-
 namespace {
 
 // CheckRow's checks with their messages, for a row that the quick scan refused.
@@ -108,36 +102,81 @@ std::string CheckCells(std::string_view headword, std::span<const std::string_vi
   return CheckCellsAt(rest.size() + 1, [&](std::size_t c) { return c == 0 ? headword : rest[c - 1]; });
 }
 
+namespace {
+
+// Tables smaller than this are ordered on one thread: starting a second costs more than it saves.
+constexpr std::size_t kRowsForTwoThreads = std::size_t{1} << 16;
+
+// Runs `here` on this thread and `beside` on a second one at once and returns when both are
+// done; when no thread can be started, one after the other.
+template <typename Here, typename Beside>
+void RunBothAtOnce(const Here& here, const Beside& beside) {
+  std::thread other;
+  try {
+    other = std::thread([&beside] { beside(); });
+  } catch (const std::system_error&) {
+    here();
+    beside();
+    return;
+  }
+  here();
+  other.join();
+}
+
+}  // namespace
+
 std::vector<std::uint32_t> IndexOrder(std::size_t rows,
                                       const std::function<std::string_view(std::size_t)>& headword) {
   // Sorted by the first eight folded bytes, which order as the whole folded texts do, then by
   // row; only the runs whose eight agree are put in order by the whole texts (stably, so equal
-  // texts keep their rows' order).
+  // texts keep their rows' order). A large table is sorted in two halves at once, merged, and
+  // its runs put in order in two parts at once.
   struct Key {
     std::uint64_t head;
     std::uint32_t row;
   };
+  const auto byHead = [](const Key& a, const Key& b) { return a.head != b.head ? a.head < b.head : a.row < b.row; };
   std::vector<Key> keys(rows);
-  for (std::size_t r = 0; r < rows; ++r) keys[r] = {format::FoldedHead(headword(r)), static_cast<std::uint32_t>(r)};
-  std::sort(keys.begin(), keys.end(),
-            [](const Key& a, const Key& b) { return a.head != b.head ? a.head < b.head : a.row < b.row; });
-  for (std::size_t first = 0; first < rows;) {
-    std::size_t last = first + 1;
-    while (last < rows && keys[last].head == keys[first].head) ++last;
-    if (last - first > 1) {
-      std::stable_sort(keys.begin() + static_cast<std::ptrdiff_t>(first), keys.begin() + static_cast<std::ptrdiff_t>(last),
-                       [&](const Key& a, const Key& b) { return CompareFolded(headword(a.row), headword(b.row)) < 0; });
+  const auto at = [&](std::size_t i) { return keys.begin() + static_cast<std::ptrdiff_t>(i); };
+  const auto sortPart = [&](std::size_t first, std::size_t last) {
+    for (std::size_t r = first; r < last; ++r) {
+      // The headwords' text often lies in another order than the rows': fetched a few rows early.
+      if (r + 8 < last) __builtin_prefetch(headword(r + 8).data());
+      keys[r] = {format::FoldedHead(headword(r)), static_cast<std::uint32_t>(r)};
     }
-    first = last;
+    std::sort(at(first), at(last), byHead);
+  };
+  const auto orderRuns = [&](std::size_t first, std::size_t end) {
+    while (first < end) {
+      std::size_t last = first + 1;
+      while (last < end && keys[last].head == keys[first].head) ++last;
+      if (last - first > 1) {
+        std::stable_sort(at(first), at(last), [&](const Key& a, const Key& b) {
+          return CompareFolded(headword(a.row), headword(b.row)) < 0;
+        });
+      }
+      first = last;
+    }
+  };
+  if (rows < kRowsForTwoThreads) {
+    sortPart(0, rows);
+    orderRuns(0, rows);
+  } else {
+    const std::size_t half = rows / 2;
+    RunBothAtOnce([&] { sortPart(0, half); }, [&] { sortPart(half, rows); });
+    std::inplace_merge(keys.begin(), at(half), keys.end(), byHead);
+    // The parts meet between two runs.
+    std::size_t split = half;
+    while (split < rows && keys[split].head == keys[split - 1].head) ++split;
+    RunBothAtOnce([&] { orderRuns(0, split); }, [&] { orderRuns(split, rows); });
   }
   std::vector<std::uint32_t> order(rows);
   for (std::size_t i = 0; i < rows; ++i) order[i] = keys[i].row;
   return order;
 }
 
-namespace {
+namespace writer {
 
-// Header fields both versions share; the caller fills bytes 64 to 75 and the CRC. Derives the key.
 std::string StartHeader(std::vector<std::uint8_t>& out, std::uint16_t version,
                         const WriteOptions& options, crypto::Key& key) {
   using namespace format;
@@ -163,11 +202,14 @@ std::string StartHeader(std::vector<std::uint8_t>& out, std::uint16_t version,
   return {};
 }
 
-std::string ColumnName(std::size_t c) {
-  return c == 0   ? std::string(format::kHeadwordColumn)
-         : c == 1 ? std::string(format::kMeaningColumn)
-                  : "Column" + std::to_string(c + 1);
-}
+}  // namespace writer
+
+namespace {
+
+using writer::AppendString;
+using writer::BlockPlan;
+using writer::ColumnName;
+using writer::StartHeader;
 
 std::string EncodeV1(std::span<const WordRow> rows, std::size_t columns, std::uint64_t textSize,
                      const std::vector<std::uint32_t>& sorted, const WriteOptions& options,
@@ -209,64 +251,6 @@ std::string EncodeV1(std::span<const WordRow> rows, std::size_t columns, std::ui
   std::fill(key.begin(), key.end(), std::uint8_t{0});
   return sealed ? "" : "the system's cryptography failed";
 }
-
-// The blocks of a version 2 file, planned from its rows' sizes in index order.
-struct BlockPlan {
-  std::vector<std::uint64_t> heads, headSizes;  // per headword block: its first folded head, plain size
-  std::vector<std::uint32_t> meaningFirsts;     // per meaning block: its first row
-  std::vector<std::uint64_t> meaningSizes;      // and its plain size
-
-  // Meaning blocks close once they reach the caller's target, or (0) the format's rule for all
-  // the meanings' size. A row's meaning size is 4 bytes a cell besides the headword plus its text.
-  void CutMeaningBlocks(std::span<const std::uint64_t> rowMeaningSizes, std::size_t callerTarget) {
-    std::uint64_t meaningBytes = 0;
-    for (const std::uint64_t size : rowMeaningSizes) meaningBytes += size;
-    const std::size_t target = callerTarget != 0 ? callerTarget : format::MeaningBlockTarget(meaningBytes);
-    meaningFirsts.clear();
-    meaningSizes.clear();
-    for (std::size_t i = 0; i < rowMeaningSizes.size(); ++i) {
-      if (meaningFirsts.empty() || meaningSizes.back() >= target) {
-        meaningFirsts.push_back(static_cast<std::uint32_t>(i));
-        meaningSizes.push_back(0);
-      }
-      meaningSizes.back() += rowMeaningSizes[i];
-    }
-  }
-
-  // The plain size of every block in file order: headword blocks, then meaning blocks.
-  std::vector<std::uint64_t> BlockSizes() const {
-    std::vector<std::uint64_t> sizes(headSizes);
-    sizes.insert(sizes.end(), meaningSizes.begin(), meaningSizes.end());
-    return sizes;
-  }
-
-  // The directory that describes these blocks; empty when a block is too large for its entry.
-  std::vector<std::uint8_t> Directory(std::size_t columns, std::size_t rows, std::size_t perBlock) const {
-    using namespace format;
-    std::vector<std::uint8_t> dir;
-    AppendString(dir, kTableName);
-    AppendU32(dir, static_cast<std::uint32_t>(columns));
-    for (std::size_t c = 0; c < columns; ++c) AppendString(dir, ColumnName(c));
-    AppendU32(dir, static_cast<std::uint32_t>(rows));
-    AppendU32(dir, static_cast<std::uint32_t>(perBlock));
-    AppendU32(dir, static_cast<std::uint32_t>(heads.size()));
-    AppendU32(dir, static_cast<std::uint32_t>(meaningFirsts.size()));
-    for (const std::uint64_t size : BlockSizes()) {
-      if (size + kTagSize > UINT32_MAX) return {};
-    }
-    for (std::size_t b = 0; b < heads.size(); ++b) {
-      const std::size_t at = dir.size();
-      dir.resize(at + kHeadwordBlockEntry);
-      StoreU64(&dir[at], heads[b]);
-      StoreU32(&dir[at + 8], static_cast<std::uint32_t>(headSizes[b] + kTagSize));
-    }
-    for (std::size_t m = 0; m < meaningFirsts.size(); ++m) {
-      AppendU32(dir, meaningFirsts[m]);
-      AppendU32(dir, static_cast<std::uint32_t>(meaningSizes[m] + kTagSize));
-    }
-    return dir;
-  }
-};
 
 // Version 2: the header, the sealed directory, then every block sealed on its own (headword
 // blocks of a fixed count of index positions, then meaning blocks of about a target size), rows
@@ -314,11 +298,11 @@ std::string EncodeV2(std::span<const WordRow> rows, std::size_t columns,
   std::size_t at = kHeaderSize;
   std::uint64_t number = 0;
   bool sealed = true;
+  crypto::GcmSealer sealer(key);
   auto seal = [&](const std::vector<std::uint8_t>& plain) {
     const auto nonce = BlockNonce(all.subspan(kOffNonce, crypto::kNonceSize), number++);
-    sealed = sealed && crypto::AesGcmSeal(key, nonce, all.first(kHeaderSize), plain,
-                                          all.subspan(at, plain.size()),
-                                          all.subspan(at + plain.size()).first<kTagSize>());
+    sealed = sealed && sealer.Seal(nonce, all.first(kHeaderSize), plain, all.subspan(at, plain.size()),
+                                   all.subspan(at + plain.size()).first<kTagSize>());
     at += plain.size() + kTagSize;
   };
   seal(dir);
@@ -434,203 +418,6 @@ std::string WriteDictionaryFile(const std::filesystem::path& file, std::span<con
   EncodeResult encoded = EncodeDictionary(rows, options);
   if (!encoded.error.empty()) return "Cannot build " + PathForMessage(file) + ": " + encoded.error + ".";
   return ReplaceFileContents(file, encoded.bytes);
-}
-
-struct StreamingDictionaryWriter::State {
-  WriteOptions options;
-  std::size_t columns;
-  std::filesystem::path target;
-  // The plan: rows and text in all, and per block its rows' place and its plain size.
-  std::uint64_t rows = 0;
-  std::uint64_t textSize = 0;
-  BlockPlan plan;
-  std::vector<std::uint64_t> rowMeaningSizes;  // planned, until Begin cuts the blocks
-  // The writing.
-  bool begun = false;
-  bool failed = false;
-  ReplacementFile file;
-  std::vector<std::uint8_t> header;
-  crypto::Key key{};
-  std::vector<std::uint64_t> offsets;  // per part: the directory, the headword blocks, the meaning ones
-  std::uint64_t added = 0;
-  std::size_t meaningBlock = 0;  // the one being filled
-  std::vector<std::uint8_t> headEnds, meaningEnds, plain, sealed, pending;
-  std::string headText, meaningText;
-  std::uint64_t pendingAt = 0;
-
-  ~State() { std::fill(key.begin(), key.end(), std::uint8_t{0}); }
-
-  std::string Fail(const std::string& problem) {
-    failed = true;
-    file.Abandon();
-    return problem.starts_with("Cannot ") ? problem : "Cannot build " + PathForMessage(target) + ": " + problem + ".";
-  }
-
-  // Meaning blocks lie back to back: they go out a megabyte at a time.
-  std::string Flush() {
-    std::string failure = file.WriteAt(pendingAt, pending);
-    pendingAt += pending.size();
-    pending.clear();
-    return failure;
-  }
-
-  std::string Seal(std::uint64_t number, const std::vector<std::uint8_t>& ends, std::string_view text,
-                   std::uint64_t plannedSize, bool direct) {
-    using namespace format;
-    plain.assign(ends.begin(), ends.end());
-    plain.insert(plain.end(), text.begin(), text.end());
-    if (plain.size() != plannedSize) return Fail("the rows differ from their plan");
-    sealed.resize(plain.size() + kTagSize);
-    const std::span<std::uint8_t> out(sealed);
-    const auto nonce = BlockNonce(std::span(header).subspan(kOffNonce, crypto::kNonceSize), number);
-    if (!crypto::AesGcmSeal(key, nonce, header, plain, out.first(plain.size()),
-                            out.subspan(plain.size()).first<kTagSize>())) {
-      return Fail("the system's cryptography failed");
-    }
-    const std::uint64_t at = offsets[number];
-    if (direct) {
-      if (std::string failure = file.WriteAt(at, sealed); !failure.empty()) return Fail(failure);
-      return {};
-    }
-    if (at != pendingAt + pending.size()) {
-      if (std::string failure = Flush(); !failure.empty()) return Fail(failure);
-      pendingAt = at;
-    }
-    pending.insert(pending.end(), sealed.begin(), sealed.end());
-    if (pending.size() >= (std::size_t{1} << 20)) {
-      if (std::string failure = Flush(); !failure.empty()) return Fail(failure);
-    }
-    return {};
-  }
-
-  std::string CloseMeaningBlock() {
-    const std::string failure = Seal(1 + plan.heads.size() + meaningBlock, meaningEnds, meaningText,
-                                     plan.meaningSizes[meaningBlock], false);
-    meaningEnds.clear();
-    meaningText.clear();
-    return failure;
-  }
-};
-
-StreamingDictionaryWriter::StreamingDictionaryWriter(std::size_t columns, const WriteOptions& options)
-    : state_(std::make_unique<State>()) {
-  state_->options = options;
-  state_->columns = columns;
-}
-
-StreamingDictionaryWriter::~StreamingDictionaryWriter() = default;
-
-void StreamingDictionaryWriter::Plan(std::string_view headword, std::uint64_t otherCellsSize) {
-  State& s = *state_;
-  const std::size_t perBlock = s.options.headwordsPerBlock;
-  if (perBlock == 0 || s.columns < 2) return;  // Begin refuses the plan
-  if (s.rows % perBlock == 0) {
-    s.plan.heads.push_back(format::FoldedHead(headword));
-    s.plan.headSizes.push_back(0);
-  }
-  s.plan.headSizes.back() += 4 + headword.size();
-  // Where meaning blocks end depends on all the meanings' size: Begin cuts them.
-  const std::uint64_t meaningSize = 4 * (s.columns - 1) + otherCellsSize;
-  s.rowMeaningSizes.push_back(meaningSize);
-  s.textSize += headword.size() + otherCellsSize;
-  ++s.rows;
-}
-
-std::string StreamingDictionaryWriter::Begin(const std::filesystem::path& target) {
-  using namespace format;
-  State& s = *state_;
-  s.target = target;
-  if (s.begun || s.failed) return s.Fail("the writer was already used");
-  const WriteOptions& options = s.options;
-  if (options.kdfIterations < kMinIterations || options.kdfIterations > kMaxIterations) {
-    return s.Fail("the key derivation's iteration count is out of range");
-  }
-  if (options.formatVersion != kVersion2) {
-    return s.Fail("format version " + std::to_string(options.formatVersion) + " cannot be written a row at a time");
-  }
-  const std::size_t perBlock = options.headwordsPerBlock;
-  if (perBlock == 0 || perBlock > kMaxHeadwordsPerBlock) return s.Fail("the headword block size is out of range");
-  const std::uint64_t cells = s.rows * s.columns;
-  if (s.columns < 2 || s.columns > kMaxColumns || s.rows > UINT32_MAX || s.textSize > UINT32_MAX ||
-      s.textSize + cells * 4 + s.rows * 4 > kMaxDictionaryFileSize - 4096) {
-    return s.Fail("the table is too large for one dictionary file");
-  }
-
-  s.plan.CutMeaningBlocks(s.rowMeaningSizes, options.meaningBlockTarget);
-  s.rowMeaningSizes = {};
-  const std::vector<std::uint8_t> dir = s.plan.Directory(s.columns, s.rows, perBlock);
-  if (dir.empty()) return s.Fail("a block is too large");
-  s.offsets.assign(1, kHeaderSize);
-  std::uint64_t at = kHeaderSize + dir.size() + kTagSize;
-  for (const std::uint64_t size : s.plan.BlockSizes()) {
-    s.offsets.push_back(at);
-    at += size + kTagSize;
-  }
-  const std::uint64_t total = at;
-  if (total > kMaxDictionaryFileSize) return s.Fail("the table is too large for one dictionary file");
-
-  s.header.assign(kHeaderSize, 0);
-  if (std::string problem = StartHeader(s.header, kVersion2, options, s.key); !problem.empty()) return s.Fail(problem);
-  StoreU64(&s.header[kOffFileSize], total);
-  StoreU32(&s.header[kOffDirectorySize], static_cast<std::uint32_t>(dir.size()));
-  StoreU32(&s.header[kOffHeaderCrc], Crc32(std::span(s.header).first(kOffHeaderCrc)));
-
-  if (std::string failure = s.file.Open(target); !failure.empty()) return s.Fail(failure);
-  if (std::string failure = s.file.WriteAt(0, s.header); !failure.empty()) return s.Fail(failure);
-  s.begun = true;
-  return s.Seal(0, {}, std::string_view(reinterpret_cast<const char*>(dir.data()), dir.size()), dir.size(), true);
-}
-
-std::string StreamingDictionaryWriter::Add(std::string_view headword, std::span<const std::string_view> rest,
-                                           bool sound) {
-  State& s = *state_;
-  if (!s.begun || s.failed) return s.Fail("rows were added to a writer that is not writing");
-  if (s.added >= s.rows) return s.Fail("more rows were added than planned");
-  if (rest.size() > s.columns - 1) return s.Fail("a row has more cells than the table's columns");
-  if (std::string problem = sound ? std::string() : CheckCells(headword, rest); !problem.empty()) {
-    return s.Fail("row " + std::to_string(s.added + 1) + ": " + problem);
-  }
-  const std::size_t perBlock = s.options.headwordsPerBlock;
-  const std::size_t block = static_cast<std::size_t>(s.added / perBlock);
-  if (s.added % perBlock == 0 && format::FoldedHead(headword) != s.plan.heads[block]) {
-    return s.Fail("the rows differ from their plan");
-  }
-  s.headText += headword;
-  format::AppendU32(s.headEnds, static_cast<std::uint32_t>(s.headText.size()));
-  if (s.added % perBlock == perBlock - 1 || s.added + 1 == s.rows) {
-    if (std::string failure = s.Seal(1 + block, s.headEnds, s.headText, s.plan.headSizes[block], true); !failure.empty()) {
-      return failure;
-    }
-    s.headEnds.clear();
-    s.headText.clear();
-  }
-  if (s.meaningBlock + 1 < s.plan.meaningFirsts.size() && s.added == s.plan.meaningFirsts[s.meaningBlock + 1]) {
-    if (std::string failure = s.CloseMeaningBlock(); !failure.empty()) return failure;
-    ++s.meaningBlock;
-  }
-  for (std::size_t c = 0; c + 1 < s.columns; ++c) {
-    if (c < rest.size()) s.meaningText += rest[c];
-    format::AppendU32(s.meaningEnds, static_cast<std::uint32_t>(s.meaningText.size()));
-  }
-  ++s.added;
-  return {};
-}
-
-std::string StreamingDictionaryWriter::Finish() {
-  State& s = *state_;
-  if (!s.begun || s.failed) return s.Fail("the writer is not writing");
-  if (s.added != s.rows) return s.Fail("fewer rows were added than planned");
-  if (!s.plan.meaningFirsts.empty()) {
-    if (std::string failure = s.CloseMeaningBlock(); !failure.empty()) return failure;
-  }
-  if (std::string failure = s.Flush(); !failure.empty()) return s.Fail(failure);
-  if (std::string failure = s.file.Commit(); !failure.empty()) {
-    s.failed = true;
-    return failure;
-  }
-  s.begun = false;
-  std::fill(s.key.begin(), s.key.end(), std::uint8_t{0});
-  return {};
 }
 
 }  // namespace kelvara

@@ -35,6 +35,12 @@ struct WriteOptions {
   // meaning block target of 0 is format::MeaningBlockTarget of the table's meanings.
   std::uint32_t headwordsPerBlock = format::kHeadwordsPerBlock;
   std::size_t meaningBlockTarget = 0;
+  // The streaming writer seals and writes its blocks on a second thread while the caller hands
+  // it the next rows; false keeps all of it on the caller's thread (the same bytes).
+  bool backgroundWrites = true;
+  // Tests: asked before each write of the streaming writer with its offset and size (on the
+  // thread that writes); a sentence fails that write as a full disk would.
+  std::function<std::string(std::uint64_t offset, std::size_t size)> writeFault;
 };
 
 struct EncodeResult {
@@ -52,7 +58,8 @@ std::string CheckCells(std::string_view headword, std::span<const std::string_vi
 bool CellIsSound(std::string_view cell, bool headword);
 
 // The index: row numbers by folded headword, ties in row order, as every writer orders them.
-// `headword(r)` gives row r's headword (valid UTF-8 without NUL).
+// `headword(r)` gives row r's headword (valid UTF-8 without NUL); for a large table it is called
+// from two threads at once.
 std::vector<std::uint32_t> IndexOrder(std::size_t rows,
                                       const std::function<std::string_view(std::size_t)>& headword);
 

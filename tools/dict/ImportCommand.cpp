@@ -156,15 +156,11 @@ int RunImport(const ImportRequest& request, std::string& out, std::string& err,
   // written block by block. Neither the rows' text nor the file is held whole a second time.
   StreamingDictionaryWriter writer(rows.ColumnCount());
   std::vector<std::string_view> cells;
-  for (const std::uint32_t r : order) {
-    rows.Cells(r, cells);
-    std::uint64_t size = 0;
-    for (const std::string_view cell : cells) size += cell.size();
-    writer.Plan(rows.Headword(r), size);
-  }
+  for (const std::uint32_t r : order) writer.Plan(rows.Headword(r), rows.CellsSize(r));
   std::string failed = writer.Begin(request.target);
   for (std::size_t i = 0; failed.empty() && i < order.size(); ++i) {
     if (i % 4096 == 0) status.Show("Writing " + target, i, order.size());
+    if (i + 8 < order.size()) rows.Prefetch(order[i + 8]);
     rows.Cells(order[i], cells);
     // Imported text was scanned when it was mended; the rows of the dictionary added to were not.
     failed = writer.Add(rows.Headword(order[i]), cells, order[i] >= existingRows);

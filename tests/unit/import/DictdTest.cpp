@@ -2,6 +2,8 @@
 
 #include "Samples.h"
 #include "import/Dictd.h"
+#include "import/Merge.h"
+#include "lookup/DictionaryWriter.h"
 
 namespace kelvara::import {
 namespace {
@@ -62,6 +64,37 @@ TEST(Dictd, EightBitDictionariesAreLatin1UnlessTheySayUtf8) {
   DictdSample claims = Pets();
   claims.Add("cafe", "caf\xE9\n");
   EXPECT_NE(Read(claims).find("is not valid UTF-8"), std::string::npos);
+}
+
+TEST(Dictd, MeaningsAreCheckedOnceAndWhatTheReaderCannotVouchForIsMendedByTheMerge) {
+  // Sound meanings are vouched for, so the merge does not scan them again.
+  Source pets;
+  ASSERT_EQ(Read(Pets(), &pets), "");
+  EXPECT_TRUE(pets.meaningsSound);
+
+  // A tab or a NUL in a definition: not vouched for, and mended on the way into rows.
+  DictdSample odd = Pets();
+  odd.Add("owl", "owl\n  hoots\tat night\n");
+  odd.Add("emu", std::string("emu\n  a \0bird\n", 14));
+  Source source;
+  ASSERT_EQ(Read(odd, &source), "");
+  EXPECT_FALSE(source.meaningsSound);
+  std::vector<Source> sources;
+  sources.push_back(std::move(source));
+  MergeStats stats;
+  const std::vector<WordRow> rows = MergeToRows({}, "", std::move(sources), stats);
+  for (const WordRow& row : rows) EXPECT_EQ(CheckRow(row), "") << row[0];
+  EXPECT_EQ(rows[2][1], "owl\r\n  hoots at night");
+  EXPECT_EQ(rows[3][1], "emu\r\n  a bird");
+
+  // Latin-1 text: converted before its first line stands in for an empty headword.
+  DictdSample latin;
+  latin.Add("", "caf\xE9\n  coffee house\n");
+  latin.Add("tea", "tea\n  \xB7 a drink\n");
+  ASSERT_EQ(Read(latin, &source), "");
+  EXPECT_EQ(source.entries[0].headword, "caf\xC3\xA9");
+  EXPECT_EQ(source.entries[1].meaning, "tea\r\n  \xC2\xB7 a drink");
+  EXPECT_TRUE(source.meaningsSound);
 }
 
 TEST(Dictd, DictzipDefinitionsAreReadByRandomAccess) {

@@ -118,5 +118,63 @@ TEST(Dictzip, ADamagedChunkIsNamedWhenRead) {
   }
 }
 
+// Where chunk `k`'s packed bytes begin in a sample: after the header, its extra field, and the
+// chunks before it (their sizes listed from kSizes on).
+std::size_t PackedChunkAt(const std::string& bytes, std::size_t k) {
+  const auto le16 = [&](std::size_t at) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8);
+  };
+  std::size_t at = 12 + le16(10);
+  for (std::size_t i = 0; i < k; ++i) at += le16(kSizes + 2 * i);
+  return at;
+}
+
+TEST(Dictzip, ReadingAheadGivesTheSameBytesAndErrorsInAnyOrder) {
+  const std::string text = Text(60000);
+  std::string bytes = samples::Dictzip(text, 500);  // 120 chunks: many more than are unpacked ahead
+  bytes[PackedChunkAt(bytes, 60)] = '\xFF';          // a deflate block of the reserved type
+  DictzipReader plain, ahead;
+  std::string error, out, aheadError, aheadOut;
+  ASSERT_TRUE(plain.Open(std::make_unique<MemorySource>(bytes), error)) << error;
+  ASSERT_TRUE(ahead.Open(std::make_unique<MemorySource>(bytes), error)) << error;
+  ahead.ReadAhead();
+
+  // Front to back as the readers go, with overlaps and with gaps that skip whole chunks; across
+  // the damaged chunk and past it; then back to the start, and forward again.
+  std::vector<std::pair<std::size_t, std::size_t>> reads;
+  std::mt19937 rng(11);
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = std::min<std::size_t>(rng() % 1500, text.size() - at);
+    reads.emplace_back(at, length);
+    at += rng() % 4 == 0 ? rng() % 3000 : length;
+    if (rng() % 5 == 0 && at > 200) at -= 200;
+  }
+  reads.emplace_back(29900, 300);
+  reads.emplace_back(0, 100);
+  reads.emplace_back(45000, 2000);
+  reads.emplace_back(10, 10);
+  bool sawDamage = false;
+  for (const auto& [offset, length] : reads) {
+    const bool read = plain.Read(offset, length, out, error);
+    ASSERT_EQ(ahead.Read(offset, length, aheadOut, aheadError), read) << offset << "+" << length;
+    if (read) {
+      ASSERT_EQ(aheadOut, text.substr(offset, length)) << offset << "+" << length;
+    } else {
+      EXPECT_EQ(aheadError, error);
+      EXPECT_NE(error.find("chunk 61"), std::string::npos) << error;
+      sawDamage = true;
+    }
+  }
+  EXPECT_TRUE(sawDamage);
+
+  // Readers dropped at any point stop their thread (a hang or a use after free here is the fault).
+  for (std::size_t taken = 0; taken < 4; ++taken) {
+    DictzipReader early;
+    ASSERT_TRUE(early.Open(std::make_unique<MemorySource>(bytes), error)) << error;
+    early.ReadAhead();
+    for (std::size_t r = 0; r < taken; ++r) ASSERT_TRUE(early.Read(r * 7000, 100, out, error)) << error;
+  }
+}
+
 }  // namespace
 }  // namespace kelvara::import

@@ -99,5 +99,23 @@ TEST(Merge, RowsViewTheSourcesTextAndJoinOnlyWhenAsked) {
   EXPECT_EQ(cells[0].data(), kept);
 }
 
+TEST(Merge, ARowsSizeIsCountedAsItsCellsWouldBeJoined) {
+  std::vector<Source> sources;
+  sources.push_back(Make("First", {{"cat", "a pet"}, {"Cat", ""}, {"CAT", "third"}, {"dog", ""}, {"Dog", "woof"},
+                                   {"owl", "hoot"}, {"emu", ""}, {"EMU", ""}}));
+  sources.push_back(Make("Second source", {{"cat", "x"}, {"owl", ""}, {"ant", "again"}, {"emu", "bird"}}));
+  MergeStats stats;
+  MergedRows rows = MergeSources({{"ant", "an insect", "x", "yz"}, {"bee", "", "q"}, {"Ant", "kept twice"}},
+                                 "Data.db", std::move(sources), stats);
+  ASSERT_EQ(rows.ColumnCount(), 4u);
+  std::vector<std::string_view> cells;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    rows.Cells(r, cells);
+    std::uint64_t joined = 0;
+    for (const std::string_view cell : cells) joined += cell.size();
+    EXPECT_EQ(rows.CellsSize(r), joined) << rows.Headword(r);
+  }
+}
+
 }  // namespace
 }  // namespace kelvara::import

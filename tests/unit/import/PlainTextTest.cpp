@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "import/ImportSource.h"
 #include "import/PlainText.h"
 
 namespace kelvara::import {
@@ -53,6 +56,21 @@ TEST(PlainText, HostileRunsStayLinear) {
   std::string tags;
   while (tags.size() < (1 << 20)) tags += "<a \"";
   EXPECT_EQ(MarkupToPlainText(tags, Markup::kHtml).size(), tags.size());
+}
+
+TEST(PlainText, TheNextLineBreakIsFoundAtAnyPlaceAndAlignment) {
+  // Bytes next to CR and LF in value, and the same with the high bit set, around the breaks.
+  const char alphabet[] = {'a', ' ', '\t', '\x0B', '\x0C', '\x0E', '\x09', '\x8A', '\x8D', '\xFF', '\x00', '\n', '\r'};
+  std::mt19937 rng(9);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(rng() % 40, 'x');
+    for (char& c : text) c = alphabet[rng() % (rng() % 4 == 0 ? std::size(alphabet) : std::size(alphabet) - 2)];
+    for (std::size_t from = 0; from <= text.size() + 1; ++from) {
+      std::size_t expected = std::min(from, text.size());
+      while (expected < text.size() && text[expected] != '\n' && text[expected] != '\r') ++expected;
+      ASSERT_EQ(FindLineBreak(text, from), expected) << "from " << from << " in " << ::testing::PrintToString(text);
+    }
+  }
 }
 
 TEST(PlainText, TidyDropsBlankEdgesAndUsesCrLf) {

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <numeric>
+#include <random>
 #include <set>
 
 #include "TestDictionary.h"
+#include "lookup/CaseFold.h"
 #include "lookup/FileAccess.h"
 
 namespace kelvara {
@@ -57,13 +60,19 @@ std::string Stream(const std::filesystem::path& file, const std::vector<WordRow>
   return writer.Finish();
 }
 
-// Both writers on the same rows: the same bytes, and a file that reads back every cell.
+// Both writers on the same rows (the streaming one sealing on a second thread and on the
+// caller's): the same bytes, and a file that reads back every cell.
 void ExpectSameFile(const std::vector<WordRow>& rows, const WriteOptions& options) {
   TempDir dir;
   const auto streamed = dir / "streamed.db";
-  ASSERT_EQ(Stream(streamed, rows, options), "");
   const EncodeResult whole = EncodeDictionary(rows, options);
   ASSERT_EQ(whole.error, "");
+  WriteOptions inline_ = options;
+  inline_.backgroundWrites = !options.backgroundWrites;
+  ASSERT_EQ(Stream(streamed, rows, inline_), "");
+  EXPECT_TRUE(ReadBytes(streamed) == whole.bytes) << "the streamed file differs from EncodeDictionary's ("
+                                                  << (inline_.backgroundWrites ? "second thread" : "one thread") << ")";
+  ASSERT_EQ(Stream(streamed, rows, options), "");
   EXPECT_TRUE(ReadBytes(streamed) == whole.bytes) << "the streamed file differs from EncodeDictionary's";
   OpenResult opened = Dictionary::Open(streamed);
   ASSERT_TRUE(opened.dict) << opened.message;
@@ -205,11 +214,112 @@ TEST(StreamingWriter, AFailureMidWriteLeavesNoFileAndTheOldOneUntouched) {
   onlyTheTarget(true);
 }
 
+// Rows whose meanings fill several of the writer's batches (a megabyte each), so that writes
+// go on while rows are still being added.
+std::vector<WordRow> ManyRows() {
+  std::vector<WordRow> rows;
+  for (int i = 0; i < 3000; ++i) {
+    std::string meaning;
+    for (int line = 0; line < 40; ++line) meaning += "line " + std::to_string(line) + " of meaning " + std::to_string(i) + "\r\n";
+    rows.push_back({"word" + std::to_string(i * 7919 % 3000), meaning + "end"});
+  }
+  return rows;
+}
+
+TEST(StreamingWriter, ManyBatchesGiveTheSameBytes) {
+  ExpectSameFile(ManyRows(), Fixed(64));
+}
+
+TEST(StreamingWriter, AWriteThatFailsOnTheWritingThreadIsReportedAndLeavesNothing) {
+  TempDir dir;
+  const auto file = dir / "Data.db";
+  const std::vector<WordRow> rows = ManyRows();
+  ASSERT_EQ(WriteDictionaryFile(file, std::vector<WordRow>{{"old", "kept"}}, Fixed()), "");
+  const auto before = ReadBytes(file);
+
+  // Which write fails, and how many writes the whole file takes.
+  std::size_t writes = 0;
+  {
+    WriteOptions counting = Fixed(64);
+    counting.writeFault = [&](std::uint64_t, std::size_t) {
+      ++writes;
+      return std::string();
+    };
+    ASSERT_EQ(Stream(dir / "counted.db", rows, counting), "");
+    std::filesystem::remove(dir / "counted.db");
+  }
+  ASSERT_GT(writes, 6u) << "too few batches to fail one in the middle";
+
+  for (const bool background : {true, false}) {
+    for (const std::size_t failing : {std::size_t{1}, writes / 2, writes}) {
+      SCOPED_TRACE((background ? "second thread, write " : "one thread, write ") + std::to_string(failing));
+      WriteOptions options = Fixed(64);
+      options.backgroundWrites = background;
+      std::size_t seen = 0;
+      options.writeFault = [&](std::uint64_t offset, std::size_t) {
+        return ++seen == failing ? "Cannot write at " + std::to_string(offset) + ": No space left on device." : "";
+      };
+      const std::string failed = Stream(file, rows, options);
+      EXPECT_NE(failed.find(": No space left on device."), std::string::npos) << failed;
+      EXPECT_EQ(failed.find("Cannot write at "), 0u) << "the write's own sentence reaches the caller: " << failed;
+      EXPECT_EQ(seen, failing) << "nothing is written after the failure";
+      EXPECT_TRUE(ReadBytes(file) == before) << "the old file is as it was";
+      std::size_t files = 0;
+      for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(e.path().filename(), "Data.db") << "a temporary file was left behind";
+        ++files;
+      }
+      EXPECT_EQ(files, 1u);
+    }
+  }
+  // The first batch of meanings (a megabyte) fails while later rows are still being added.
+  {
+    std::size_t seen = 0, failedAt = 0;
+    WriteOptions options = Fixed(64);
+    options.writeFault = [&](std::uint64_t, std::size_t size) {
+      ++seen;
+      if (size < 512 * 1024 || failedAt != 0) return std::string();
+      failedAt = seen;
+      return std::string("Cannot write: No space left on device.");
+    };
+    EXPECT_EQ(Stream(file, rows, options), "Cannot write: No space left on device.");
+    EXPECT_EQ(seen, failedAt);
+    EXPECT_LT(failedAt, writes) << "not the last write";
+    EXPECT_TRUE(ReadBytes(file) == before);
+  }
+  // A fault that is not a sentence of its own is told with the file's name.
+  WriteOptions options = Fixed(64);
+  options.writeFault = [](std::uint64_t, std::size_t) { return std::string("the disk is full"); };
+  const std::string failed = Stream(file, rows, options);
+  EXPECT_EQ(failed, "Cannot build " + PathForMessage(file) + ": the disk is full.");
+  EXPECT_TRUE(ReadBytes(file) == before);
+}
+
 TEST(StreamingWriter, IndexOrderByFoldedHeadwordThenRow) {
   // Rows whose first eight folded bytes agree are ordered by the rest, then by row number.
   const std::vector<std::string> words = {"abcdefghZ", "ABCDEFGHa", "abcdefgh", "abcdefghz", "b", "ABCDEFGH", "\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89", "A"};
   const auto order = IndexOrder(words.size(), [&](std::size_t r) { return std::string_view(words[r]); });
   EXPECT_EQ(order, (std::vector<std::uint32_t>{8, 2, 5, 1, 0, 3, 4, 6, 7}));
+}
+
+TEST(StreamingWriter, ALargeTableIsOrderedAsAStableSortOfItsFoldedHeadwords) {
+  // Enough rows to be sorted in two halves at once, with long runs that share their first eight
+  // folded bytes (some across the middle), case variants and repeats.
+  const std::string_view stems[] = {"interchange", "Interchangeable", "\xC3\x89" "clair", "\xC3\xA9" "CLAIR", "a", "ABCDEFGH", "abcdefgh"};
+  std::vector<std::string> words;
+  std::mt19937 rng(5);
+  for (int i = 0; i < 90000; ++i) {
+    std::string word(stems[rng() % std::size(stems)]);
+    if (rng() % 3 != 0) word += std::to_string(rng() % 500);
+    words.push_back(word);
+  }
+  const auto order = IndexOrder(words.size(), [&](std::size_t r) { return std::string_view(words[r]); });
+  std::vector<std::string> folded(words.size());
+  for (std::size_t r = 0; r < words.size(); ++r) ASSERT_TRUE(AppendFolded(words[r], folded[r], true));
+  std::vector<std::uint32_t> expected(words.size());
+  std::iota(expected.begin(), expected.end(), 0u);
+  std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) { return folded[a] < folded[b]; });
+  EXPECT_TRUE(order == expected);
 }
 
 }  // namespace
