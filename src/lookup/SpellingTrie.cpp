@@ -11,7 +11,7 @@ std::size_t SpellingTrie::Bytes() const {
   std::size_t bytes = 0;
   for (const Level& level : levels) {
     bytes += level.letter.capacity() * sizeof(char32_t) + level.start.capacity() * sizeof(std::uint32_t) +
-             level.firstChild.capacity() * sizeof(std::uint32_t);
+             level.firstChild.capacity() * sizeof(std::uint32_t) + level.shortest.capacity() + level.longest.capacity();
   }
   return bytes;
 }
@@ -23,23 +23,30 @@ SpellingTrie BuildSpellingTrie(const Dictionary& dict) {
   levels[0].letter.push_back(0);
   levels[0].start.push_back(0);
   levels[0].firstChild.push_back(0);
+  levels[0].shortest.push_back(SpellingTrie::kLongLength);
+  levels[0].longest.push_back(0);
   std::array<char32_t, kDepth> previous{}, current{};
   std::size_t previousLength = 0;
   for (std::size_t position = 0; position < dict.size(); ++position) {
     const std::string_view head = dict.HeadwordAt(position);
     std::size_t length = std::min(head.size(), kDepth);
-    // Most headwords begin with ASCII: their bytes are their characters.
-    if (std::all_of(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(length),
-                    [](char b) { return static_cast<unsigned char>(b) < 0x80; })) {
+    std::size_t characters = head.size();
+    // Most headwords are ASCII: their bytes are their characters.
+    if (std::all_of(head.begin(), head.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; })) {
       for (std::size_t k = 0; k < length; ++k) {
         const auto b = static_cast<unsigned char>(head[k]);
         current[k] = (b >= 'A' && b <= 'Z') ? b + 32u : b;
       }
     } else {
+      // Counted as the walk reads them: one folded character per decoding step.
       const char* p = head.data();
       const char* const end = p + head.size();
       length = 0;
-      while (p < end && length < kDepth) current[length++] = NextFolded(p, end);
+      characters = 0;
+      for (; p < end; ++characters) {
+        const char32_t c = NextFolded(p, end);
+        if (length < kDepth) current[length++] = c;
+      }
     }
     std::size_t shared = 0;
     while (shared < length && shared < previousLength && current[shared] == previous[shared]) ++shared;
@@ -48,7 +55,17 @@ SpellingTrie BuildSpellingTrie(const Dictionary& dict) {
       SpellingTrie::Level& level = levels[k + 1];
       level.letter.push_back(current[k]);
       level.start.push_back(static_cast<std::uint32_t>(position));
+      level.shortest.push_back(SpellingTrie::kLongLength);
+      level.longest.push_back(0);
       if (k + 1 < kDepth) level.firstChild.push_back(static_cast<std::uint32_t>(levels[k + 2].letter.size()));
+    }
+    // The headword belongs to the last run of each depth up to its own length.
+    const auto clamped = static_cast<std::uint8_t>(std::min<std::size_t>(characters, SpellingTrie::kLongLength));
+    for (std::size_t k = 0; k <= length; ++k) {
+      std::uint8_t& shortest = levels[k].shortest.back();
+      std::uint8_t& longest = levels[k].longest.back();
+      shortest = std::min(shortest, clamped);
+      longest = std::max(longest, clamped);
     }
     previous = current;
     previousLength = length;
@@ -58,6 +75,8 @@ SpellingTrie BuildSpellingTrie(const Dictionary& dict) {
     level.letter.shrink_to_fit();
     level.start.shrink_to_fit();
     level.firstChild.shrink_to_fit();
+    level.shortest.shrink_to_fit();
+    level.longest.shrink_to_fit();
   }
   return trie;
 }

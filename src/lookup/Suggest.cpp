@@ -88,6 +88,25 @@ class EditWalk {
     return best;
   }
 
+  // The least distance that a headword of shortest to longest characters can have, given row d:
+  // the path to its end passes a cell (d, j) of the row (a swap across the row passes near it at
+  // no less cost), and from there the rest of the word and the rest of the headword differ in
+  // length by at least the gap between m - j and every length from shortest - d to longest - d.
+  int LeastWithLengths(std::size_t d, unsigned shortest, unsigned longest) const {
+    const int* row = &rows_[d * width_];
+    const std::size_t from = d > kMostEdits ? d - kMostEdits : 0;
+    const std::size_t to = std::min(m_, d + kMostEdits);
+    const auto fewest = static_cast<long>(shortest) - static_cast<long>(d);
+    const auto most = static_cast<long>(longest) - static_cast<long>(d);
+    long best = kFar;
+    for (std::size_t j = from; j <= to; ++j) {
+      const auto rest = static_cast<long>(m_ - j);
+      const long gap = rest > most ? rest - most : rest < fewest ? fewest - rest : 0;
+      best = std::min(best, row[j] + gap);
+    }
+    return static_cast<int>(best);
+  }
+
   // The characters that may give row d a cell other than a non-letter would: the word's own
   // characters within the band, as a match or as the first of a swapped pair; ascending.
   void LettersFor(std::size_t d, std::u32string& letters) const {
@@ -176,6 +195,7 @@ class EditWalk {
       } else if (Row(d + 1, c) > kMostEdits) {
         continue;
       }
+      if (LeastWithLengths(d + 1, down.shortest[child], down.longest[child]) > kMostEdits) continue;
       const std::size_t childHi = child + 1 < last ? down.start[child + 1] : hi;
       path_.push_back(c);
       TrieNode(d + 1, down.start[child], childHi, child);

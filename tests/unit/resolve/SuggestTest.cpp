@@ -44,6 +44,29 @@ int Reference(const std::u32string& x, const std::u32string& y) {
 }
 int Reference(std::string_view a, std::string_view b) { return Reference(Folded(a), Folded(b)); }
 
+using Near = std::vector<std::pair<std::string, int>>;
+
+// Every headword within two edits of q, one per folded text, in index order, with its distance.
+Near ComparedWithEvery(const Dictionary& dict, std::string_view q) {
+  Near expected;
+  std::string lastFolded;
+  for (std::size_t i = 0; i < dict.size(); ++i) {
+    const std::string_view h = dict.HeadwordAt(i);
+    std::string folded;
+    AppendFolded(h, folded, false);
+    if (i > 0 && folded == lastFolded) continue;  // one per folded text
+    lastFolded = folded;
+    if (const int dist = Reference(h, q); dist <= kMostEdits) expected.emplace_back(std::string(h), dist);
+  }
+  return expected;
+}
+
+Near Walked(const Dictionary& dict, std::string_view q) {
+  Near got;
+  for (const SpellingMatch& m : WithinTwoEdits(dict, q)) got.emplace_back(std::string(dict.HeadwordAt(m.position)), m.distance);
+  return got;
+}
+
 TEST(Suggest, TheIndexWalkFindsExactlyWhatEveryHeadwordComparedWouldFind) {
   // Short words over a small alphabet, so that many are near each other, and a few capitals
   // and non-ASCII letters to check that case is ignored across scripts.
@@ -61,19 +84,7 @@ TEST(Suggest, TheIndexWalkFindsExactlyWhatEveryHeadwordComparedWouldFind) {
     std::string q;
     const int len = 1 + static_cast<int>(rng() % 8);
     for (int k = 0; k < len; ++k) q += letters[rng() % std::size(letters)];
-    std::vector<std::pair<std::string, int>> expected;
-    std::string lastFolded;
-    for (std::size_t i = 0; i < dict->size(); ++i) {
-      const std::string_view h = dict->HeadwordAt(i);
-      std::string folded;
-      AppendFolded(h, folded, false);
-      if (i > 0 && folded == lastFolded) continue;  // one per folded text
-      lastFolded = folded;
-      if (const int dist = Reference(h, q); dist <= kMostEdits) expected.emplace_back(std::string(h), dist);
-    }
-    std::vector<std::pair<std::string, int>> got;
-    for (const SpellingMatch& m : WithinTwoEdits(*dict, q)) got.emplace_back(std::string(dict->HeadwordAt(m.position)), m.distance);
-    ASSERT_EQ(got, expected) << "query '" << q << "'";
+    ASSERT_EQ(Walked(*dict, q), ComparedWithEvery(*dict, q)) << "query '" << q << "'";
   }
 }
 
@@ -129,6 +140,30 @@ std::string Mistyped(std::string w, std::mt19937& rng) {
   std::string out;
   for (char32_t c : cps) utf8::Append(out, c);
   return out;
+}
+
+TEST(Suggest, HeadwordsLongAndShortBesideEachOtherAreFoundFromWordsOfAnyLength) {
+  // The walk leaves a run whose headwords are all too long or too short for the word: lengths
+  // from 1 to 40 share their beginnings, and characters of one, two and three bytes (the Kelvin
+  // sign folds to a one-byte "k"), so that only a count of characters, never of bytes, keeps
+  // the near ones.
+  std::mt19937 rng(40);
+  const std::string letters[] = {"a", "b", "k", "\xE2\x84\xAA", "\xC3\xA9", "\xC3\x89"};
+  std::vector<WordRow> rows;
+  for (int i = 0; i < 1500; ++i) {
+    std::string w = i % 3 ? "ab" : "";
+    const int len = 1 + static_cast<int>(rng() % 40);
+    for (int k = 0; k < len; ++k) w += letters[rng() % std::size(letters)];
+    rows.push_back({w, "m"});
+  }
+  const auto dict = Make(rows);
+  for (int trial = 0; trial < 300; ++trial) {
+    std::string q = trial % 2 ? Mistyped(rows[rng() % rows.size()][0], rng) : "";
+    for (int k = static_cast<int>(trial % 2 ? 0 : 1 + rng() % 44); k > 0; --k) q += letters[rng() % std::size(letters)];
+    // Longer words get no spelling suggestions at all.
+    if (q.empty() || Folded(q).size() > kLongestSuggestedWord) continue;
+    ASSERT_EQ(Walked(*dict, q), ComparedWithEvery(*dict, q)) << "query '" << q << "'";
+  }
 }
 
 // Ranked the plain way: every headword (one per folded text) compared with the word, all within
