@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -49,9 +50,10 @@ class EditWalk {
  public:
   EditWalk(const Dictionary& dict, std::u32string q)
       : dict_(dict), trie_(dict.SuggestionTrie()), q_(std::move(q)), m_(q_.size()), width_(m_ + 1), maxDepth_(m_ + kMostEdits + 1),
-        rows_((maxDepth_ + 1) * width_, kFar), letters_(maxDepth_ + 1) {
+        rows_((maxDepth_ + 1) * width_, kFar), letters_(maxDepth_ + 1), qAfter_(m_ + 2, 0) {
     for (std::size_t j = 0; j <= std::min<std::size_t>(m_, kMostEdits); ++j) rows_[j] = static_cast<int>(j);
     for (std::size_t d = 1; d <= maxDepth_; ++d) LettersFor(d, letters_[d]);
+    for (std::size_t j = m_; j-- > 0;) qAfter_[j] = qAfter_[j + 1] | SpellingTrie::LetterBit(q_[j]);
   }
 
   std::vector<SpellingMatch> Run() {
@@ -88,11 +90,14 @@ class EditWalk {
     return best;
   }
 
-  // The least distance that a headword of shortest to longest characters can have, given row d:
-  // the path to its end passes a cell (d, j) of the row (a swap across the row passes near it at
-  // no less cost), and from there the rest of the word and the rest of the headword differ in
-  // length by at least the gap between m - j and every length from shortest - d to longest - d.
-  int LeastWithLengths(std::size_t d, unsigned shortest, unsigned longest) const {
+  // The least distance that a headword of a run can have, given row d, from what the run tells
+  // of its headwords: from shortest to longest characters, and after the d that the run shares
+  // only the characters in `letters` (LetterBits). The path to a headword's end passes a cell
+  // (d, j) of the row, or swaps across it from (d - 1, j - 1) to (d + 1, j + 1) at no less cost
+  // than row[j]. From there on, the rest of the word and the rest of the headword differ in length
+  // by at least the gap between m - j and every length from shortest - d to longest - d, and
+  // each character of the word after its j + 1 first that the run lacks costs an edit.
+  int LeastInRun(std::size_t d, unsigned shortest, unsigned longest, std::uint32_t letters) const {
     const int* row = &rows_[d * width_];
     const std::size_t from = d > kMostEdits ? d - kMostEdits : 0;
     const std::size_t to = std::min(m_, d + kMostEdits);
@@ -102,7 +107,8 @@ class EditWalk {
     for (std::size_t j = from; j <= to; ++j) {
       const auto rest = static_cast<long>(m_ - j);
       const long gap = rest > most ? rest - most : rest < fewest ? fewest - rest : 0;
-      best = std::min(best, row[j] + gap);
+      const long lacking = std::popcount(qAfter_[j + 1] & ~letters);
+      best = std::min(best, row[j] + std::max(gap, lacking));
     }
     return static_cast<int>(best);
   }
@@ -195,7 +201,7 @@ class EditWalk {
       } else if (Row(d + 1, c) > kMostEdits) {
         continue;
       }
-      if (LeastWithLengths(d + 1, down.shortest[child], down.longest[child]) > kMostEdits) continue;
+      if (LeastInRun(d + 1, down.shortest[child], down.longest[child], down.letters[child]) > kMostEdits) continue;
       const std::size_t childHi = child + 1 < last ? down.start[child + 1] : hi;
       path_.push_back(c);
       TrieNode(d + 1, down.start[child], childHi, child);
@@ -252,6 +258,7 @@ class EditWalk {
   const std::size_t m_, width_, maxDepth_;
   std::vector<int> rows_;
   std::vector<std::u32string> letters_;  // LettersFor each depth, computed once
+  std::vector<std::uint32_t> qAfter_;    // [j]: the word's characters from the j-th on, as LetterBits
   std::u32string path_;
   std::vector<SpellingMatch> found_;
 };
