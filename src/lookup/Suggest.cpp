@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -50,9 +49,13 @@ class EditWalk {
  public:
   EditWalk(const Dictionary& dict, std::u32string q)
       : dict_(dict), trie_(dict.SuggestionTrie()), q_(std::move(q)), m_(q_.size()), width_(m_ + 1), maxDepth_(m_ + kMostEdits + 1),
-        rows_((maxDepth_ + 1) * width_, kFar), letters_(maxDepth_ + 1), qAfter_(m_ + 2, 0) {
+        rows_((maxDepth_ + 1) * width_, kFar), letters_(maxDepth_ + 1), asciiLetters_(maxDepth_ + 1), qAfter_(m_ + 2, 0) {
     for (std::size_t j = 0; j <= std::min<std::size_t>(m_, kMostEdits); ++j) rows_[j] = static_cast<int>(j);
-    for (std::size_t d = 1; d <= maxDepth_; ++d) LettersFor(d, letters_[d]);
+    for (std::size_t d = 1; d <= maxDepth_; ++d) {
+      LettersFor(d, letters_[d]);
+      for (const char32_t c : letters_[d])
+        if (c < 128) asciiLetters_[d][c >> 6] |= std::uint64_t{1} << (c & 63);
+    }
     for (std::size_t j = m_; j-- > 0;) qAfter_[j] = qAfter_[j + 1] | SpellingTrie::LetterBit(q_[j]);
   }
 
@@ -107,10 +110,23 @@ class EditWalk {
     for (std::size_t j = from; j <= to; ++j) {
       const auto rest = static_cast<long>(m_ - j);
       const long gap = rest > most ? rest - most : rest < fewest ? fewest - rest : 0;
-      const long lacking = std::popcount(qAfter_[j + 1] & ~letters);
+      const long lacking = AtMostFar(qAfter_[j + 1] & ~letters);
       best = std::min(best, row[j] + std::max(gap, lacking));
     }
     return static_cast<int>(best);
+  }
+
+  // How many bits `bits` has, counted no further than kFar.
+  static int AtMostFar(std::uint32_t bits) {
+    int n = 0;
+    for (; bits != 0 && n < kFar; ++n) bits &= bits - 1;
+    return n;
+  }
+
+  // Whether c is among letters_[d]; ASCII by a bit of asciiLetters_[d].
+  bool NearLetter(std::size_t d, char32_t c) const {
+    if (c < 128) return (asciiLetters_[d][c >> 6] >> (c & 63)) & 1;
+    return std::binary_search(letters_[d].begin(), letters_[d].end(), c);
   }
 
   // The characters that may give row d a cell other than a non-letter would: the word's own
@@ -192,10 +208,9 @@ class EditWalk {
     const std::size_t from = d + 1 > kMostEdits ? d + 1 - kMostEdits : 0;
     const std::size_t cells = std::min(m_, d + 1 + kMostEdits) + 1 - from;
     std::copy_n(row + from, cells, otherRow.begin());
-    const std::u32string& letters = letters_[d + 1];
     for (std::size_t child = first; child < last; ++child) {
       const char32_t c = down.letter[child];
-      if (!std::binary_search(letters.begin(), letters.end(), c)) {
+      if (!NearLetter(d + 1, c)) {
         if (!anyChild) continue;
         std::copy_n(otherRow.begin(), cells, row + from);
       } else if (Row(d + 1, c) > kMostEdits) {
@@ -258,6 +273,7 @@ class EditWalk {
   const std::size_t m_, width_, maxDepth_;
   std::vector<int> rows_;
   std::vector<std::u32string> letters_;  // LettersFor each depth, computed once
+  std::vector<std::array<std::uint64_t, 2>> asciiLetters_;  // the ASCII ones of letters_, one bit each
   std::vector<std::uint32_t> qAfter_;    // [j]: the word's characters from the j-th on, as LetterBits
   std::u32string path_;
   std::vector<SpellingMatch> found_;
