@@ -7,6 +7,15 @@
 
 namespace kelvara {
 
+namespace {
+// The LetterBit of each ASCII character, folded as the index folds it.
+constexpr std::array<std::uint32_t, 128> kAsciiBits = [] {
+  std::array<std::uint32_t, 128> bits{};
+  for (char32_t b = 0; b < 128; ++b) bits[b] = SpellingTrie::LetterBit((b >= 'A' && b <= 'Z') ? b + 32 : b);
+  return bits;
+}();
+}  // namespace
+
 std::size_t SpellingTrie::Bytes() const {
   std::size_t bytes = 0;
   for (const Level& level : levels) {
@@ -35,15 +44,22 @@ SpellingTrie BuildSpellingTrie(const Dictionary& dict) {
     std::size_t characters = head.size();
     // after[k]: the characters from the k-th on, as LetterBits.
     std::array<std::uint32_t, kDepth + 1> after{};
-    // Most headwords are ASCII: their bytes are their characters.
-    if (std::all_of(head.begin(), head.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; })) {
-      std::uint32_t bits = 0;
-      for (std::size_t k = head.size(); k-- > 0;) {
+    // Most headwords are ASCII: their bytes are their characters. One pass over the bytes after
+    // the first kDepth tells both whether they are and which characters they have.
+    unsigned any = 0;
+    std::uint32_t tail = 0;
+    for (std::size_t k = kDepth; k < head.size(); ++k) {
+      const auto b = static_cast<unsigned char>(head[k]);
+      any |= b;
+      tail |= kAsciiBits[b & 0x7F];
+    }
+    for (std::size_t k = 0; k < length; ++k) any |= static_cast<unsigned char>(head[k]);
+    if (any < 0x80) {
+      after[length] = tail;
+      for (std::size_t k = length; k-- > 0;) {
         const auto b = static_cast<unsigned char>(head[k]);
-        const char32_t c = (b >= 'A' && b <= 'Z') ? b + 32u : b;
-        bits |= SpellingTrie::LetterBit(c);
-        if (k < kDepth) current[k] = c;
-        if (k <= kDepth) after[k] = bits;
+        current[k] = (b >= 'A' && b <= 'Z') ? b + 32u : b;
+        after[k] = after[k + 1] | kAsciiBits[b];
       }
     } else {
       // Counted as the walk reads them: one folded character per decoding step.
