@@ -93,34 +93,33 @@ class EditWalk {
     return best;
   }
 
-  // The least distance that a headword of a run can have, given row d, from what the run tells
+  // Whether a headword of a run may come within kMostEdits, given row d, from what the run tells
   // of its headwords: from shortest to longest characters, and after the d that the run shares
   // only the characters in `letters` (LetterBits). The path to a headword's end passes a cell
   // (d, j) of the row, or swaps across it from (d - 1, j - 1) to (d + 1, j + 1) at no less cost
   // than row[j]. From there on, the rest of the word and the rest of the headword differ in length
   // by at least the gap between m - j and every length from shortest - d to longest - d, and
-  // each character of the word after its j + 1 first that the run lacks costs an edit.
-  int LeastInRun(std::size_t d, unsigned shortest, unsigned longest, std::uint32_t letters) const {
+  // each character of the word after its j + 1 first that the run lacks costs an edit: the
+  // cell's value plus the larger of the two is a lower bound.
+  bool MayComeNear(std::size_t d, unsigned shortest, unsigned longest, std::uint32_t letters) const {
     const int* row = &rows_[d * width_];
     const std::size_t from = d > kMostEdits ? d - kMostEdits : 0;
     const std::size_t to = std::min(m_, d + kMostEdits);
     const auto fewest = static_cast<long>(shortest) - static_cast<long>(d);
     const auto most = static_cast<long>(longest) - static_cast<long>(d);
-    long best = kFar;
     for (std::size_t j = from; j <= to; ++j) {
+      const long left = kMostEdits - row[j];  // edits that may still be spent after this cell
+      if (left < 0) continue;
       const auto rest = static_cast<long>(m_ - j);
       const long gap = rest > most ? rest - most : rest < fewest ? fewest - rest : 0;
-      const long lacking = AtMostFar(qAfter_[j + 1] & ~letters);
-      best = std::min(best, row[j] + std::max(gap, lacking));
+      if (gap > left) continue;
+      std::uint32_t lacking = qAfter_[j + 1] & ~letters;
+      // More than `left` bits set: cleared one by one, at most left + 1 times.
+      long count = 0;
+      for (; lacking != 0 && count <= left; ++count) lacking &= lacking - 1;
+      if (count <= left) return true;
     }
-    return static_cast<int>(best);
-  }
-
-  // How many bits `bits` has, counted no further than kFar.
-  static int AtMostFar(std::uint32_t bits) {
-    int n = 0;
-    for (; bits != 0 && n < kFar; ++n) bits &= bits - 1;
-    return n;
+    return false;
   }
 
   // Whether c is among letters_[d]; ASCII by a bit of asciiLetters_[d].
@@ -216,7 +215,7 @@ class EditWalk {
       } else if (Row(d + 1, c) > kMostEdits) {
         continue;
       }
-      if (LeastInRun(d + 1, down.shortest[child], down.longest[child], down.letters[child]) > kMostEdits) continue;
+      if (!MayComeNear(d + 1, down.shortest[child], down.longest[child], down.letters[child])) continue;
       const std::size_t childHi = child + 1 < last ? down.start[child + 1] : hi;
       path_.push_back(c);
       TrieNode(d + 1, down.start[child], childHi, child);
