@@ -10,6 +10,7 @@
 #include "TestDictionary.h"
 #include "lookup/CaseFold.h"
 #include "lookup/Resolve.h"
+#include "lookup/SpellingTrie.h"
 #include "lookup/Suggest.h"
 
 namespace kelvara {
@@ -163,6 +164,59 @@ TEST(Suggest, HeadwordsLongAndShortBesideEachOtherAreFoundFromWordsOfAnyLength) 
     // Longer words get no spelling suggestions at all.
     if (q.empty() || Folded(q).size() > kLongestSuggestedWord) continue;
     ASSERT_EQ(Walked(*dict, q), ComparedWithEvery(*dict, q)) << "query '" << q << "'";
+  }
+}
+
+TEST(Suggest, EachRunOfTheTrieKnowsItsHeadwordsLengthsAndCharacters) {
+  // What lets the walk leave a run: checked against the headwords themselves, grouped by their
+  // first d folded characters, for runs of ASCII and of other characters, capitals among them.
+  std::mt19937 rng(18);
+  const std::string letters[] = {"a", "b", "z", "K", "\xE2\x84\xAA", "\xC3\xA9", "\xCE\xA3", "-", " "};
+  std::vector<WordRow> rows;
+  for (int i = 0; i < 2000; ++i) {
+    std::string w;
+    for (int k = static_cast<int>(rng() % 12); k >= 0; --k) w += letters[rng() % std::size(letters)];
+    rows.push_back({w, "m"});
+  }
+  const auto dict = Make(rows);
+  const SpellingTrie trie = BuildSpellingTrie(*dict);
+  std::vector<std::u32string> folded;
+  for (std::size_t i = 0; i < dict->size(); ++i) folded.push_back(Folded(dict->HeadwordAt(i)));
+  for (std::size_t d = 0; d <= SpellingTrie::kDepth; ++d) {
+    const SpellingTrie::Level& level = trie.levels[d];
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < folded.size();) {
+      if (folded[i].size() < d) {
+        ++i;
+        continue;
+      }
+      // The run: every headword from i on that shares its first d characters.
+      std::size_t end = i;
+      unsigned shortest = SpellingTrie::kLongLength, longest = 0;
+      std::uint32_t after = 0;
+      while (end < folded.size() && folded[end].size() >= d && folded[end].compare(0, d, folded[i], 0, d) == 0) {
+        shortest = std::min<unsigned>(shortest, static_cast<unsigned>(folded[end].size()));
+        longest = std::max<unsigned>(longest, static_cast<unsigned>(folded[end].size()));
+        for (std::size_t k = d; k < folded[end].size(); ++k) after |= SpellingTrie::LetterBit(folded[end][k]);
+        ++end;
+      }
+      ASSERT_LT(run, level.start.size()) << "depth " << d;
+      EXPECT_EQ(level.start[run], i) << "depth " << d << ", run " << run;
+      if (d > 0) EXPECT_EQ(level.letter[run], folded[i][d - 1]) << "depth " << d << ", run " << run;
+      EXPECT_EQ(level.shortest[run], shortest) << "depth " << d << ", run " << run;
+      EXPECT_EQ(level.longest[run], longest) << "depth " << d << ", run " << run;
+      EXPECT_EQ(level.letters[run], after) << "depth " << d << ", run " << run;
+      // Its children on the next level are the runs that begin inside it.
+      if (d < SpellingTrie::kDepth) {
+        const SpellingTrie::Level& down = trie.levels[d + 1];
+        for (std::uint32_t child = level.firstChild[run]; child < level.firstChild[run + 1]; ++child) {
+          EXPECT_TRUE(down.start[child] >= i && down.start[child] < end) << "depth " << d << ", run " << run;
+        }
+      }
+      ++run;
+      i = end;
+    }
+    EXPECT_EQ(run, level.start.size()) << "depth " << d << ": no more runs than the headwords make";
   }
 }
 
