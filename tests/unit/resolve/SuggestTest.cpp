@@ -202,7 +202,9 @@ TEST(Suggest, EachRunOfTheTrieKnowsItsHeadwordsLengthsAndCharacters) {
       }
       ASSERT_LT(run, level.start.size()) << "depth " << d;
       EXPECT_EQ(level.start[run], i) << "depth " << d << ", run " << run;
-      if (d > 0) EXPECT_EQ(level.letter[run], folded[i][d - 1]) << "depth " << d << ", run " << run;
+      if (d > 0) {
+        EXPECT_EQ(level.letter[run], folded[i][d - 1]) << "depth " << d << ", run " << run;
+      }
       EXPECT_EQ(level.shortest[run], shortest) << "depth " << d << ", run " << run;
       EXPECT_EQ(level.longest[run], longest) << "depth " << d << ", run " << run;
       EXPECT_EQ(level.letters[run], after) << "depth " << d << ", run " << run;
