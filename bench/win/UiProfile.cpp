@@ -11,6 +11,7 @@
 #include "BenchStats.h"
 #include "Idle.h"
 #include "ProcessCpu.h"
+#include "lookup/Resolve.h"
 #include "lookup/SearchWords.h"
 #include "lookup/Suggest.h"
 #include "mMain.h"
@@ -44,10 +45,141 @@ void ProfileStep(const char* name, int n, Step&& step) {
   std::printf("%-44s %5d | %9.3f %9.3f | %9.3f\n", name, n, s.median, s.p99, cpu);
 }
 
+// The same, with `setup(i)` run before each step, untimed: the state the step meets.
+template <typename Setup, typename Step>
+void ProfileStepAfter(const char* name, int n, Setup&& setup, Step&& step) {
+  std::vector<double> wall;
+  double cpu = 0;
+  for (int i = 0; i < n; ++i) {
+    setup(i);
+    const double cpu0 = ProcessCpuMs();
+    const auto start = Clock::now();
+    step(i);
+    wall.push_back(MillisSince(start));
+    cpu += ProcessCpuMs() - cpu0;
+  }
+  const Summary s = Summarize(wall);
+  std::printf("%-44s %5d | %9.3f %9.3f | %9.3f\n", name, n, s.median, s.p99, cpu / n);
+}
+
+// A change to a word that matches nothing, split into its steps. Each step is timed after the
+// main window was set to a random whole word and drawn, as the timed change starts; the steps
+// of the window are given the lookup's result computed beforehand, so that they cost only
+// their own part.
+void ProfileNotFound(frmMain& form, const Dictionary& dict, const char* kind, const std::vector<std::wstring>& words) {
+  if (words.empty()) return;
+  const auto n = static_cast<int>(words.size());
+  std::vector<std::wstring> wholeWords, meanings;
+  std::vector<SearchResult> results;
+  std::size_t suggestions = 0, within = 0, mostWithin = 0;
+  for (int i = 0; i < n; ++i) {
+    wholeWords.push_back(toolkit::Utf8ToWide(dict.English((static_cast<std::size_t>(i) * 7919u) % dict.size())));
+    results.push_back(LookUpWord(dict, toolkit::WideToUtf8(words[static_cast<std::size_t>(i)])));
+    meanings.push_back(toolkit::Utf8ToWide(results.back().meaningText));
+    suggestions += results.back().suggestions.size();
+    const std::size_t found = WithinTwoEdits(dict, toolkit::WideToUtf8(words[static_cast<std::size_t>(i)])).size();
+    within += found;
+    mostWithin = std::max(mostWithin, found);
+  }
+  std::printf("\n%s: %d words, %.1f suggestions and %.1f headwords within two edits on average (at most %zu)\n",
+              kind, n, static_cast<double>(suggestions) / n, static_cast<double>(within) / n, mostWithin);
+  const auto at = [](int i) { return static_cast<std::size_t>(i); };
+  const auto utf8 = [&](int i) { return toolkit::WideToUtf8(words[at(i)]); };
+  const auto afterWholeWord = [&](int i) {
+    form.txtWord.SetText(wholeWords[at(i)]);
+    PumpUntilIdle(form.hWnd());
+  };
+  ProfileStepAfter("engine: SearchWords (finds nothing)", n, afterWholeWord, [&](int i) { (void)SearchWords(dict, utf8(i)); });
+  ProfileStepAfter("engine: BaseFormHeadword", n, afterWholeWord, [&](int i) { (void)BaseFormHeadword(dict, utf8(i)); });
+  ProfileStepAfter("engine: WithinTwoEdits (the walk)", n, afterWholeWord, [&](int i) { (void)WithinTwoEdits(dict, utf8(i)); });
+  ProfileStepAfter("engine: SpellingSuggestions (walk + rank)", n, afterWholeWord,
+                   [&](int i) { (void)SpellingSuggestions(dict, utf8(i)); });
+  ProfileStepAfter("engine: LookUpWord", n, afterWholeWord, [&](int i) { (void)LookUpWord(dict, utf8(i)); });
+  // The slowest lookups and how many headwords each ranks (those at the distances that reach the
+  // list): ranking reads a meaning for each.
+  {
+    struct Slow {
+      double ms;
+      std::size_t ranked;
+      int i;
+    };
+    std::vector<Slow> slow;
+    for (int i = 0; i < n; ++i) {
+      afterWholeWord(i);
+      const auto start = Clock::now();
+      (void)LookUpWord(dict, utf8(i));
+      const double ms = MillisSince(start);
+      const std::vector<SpellingMatch> found = WithinTwoEdits(dict, utf8(i));
+      std::size_t ranked = 0, listed = 0;
+      for (int distance = 0; distance <= kMostEdits && listed < kMostSuggestions; ++distance) {
+        const auto atDistance = static_cast<std::size_t>(
+            std::count_if(found.begin(), found.end(), [&](const SpellingMatch& m) { return m.distance == distance; }));
+        ranked += atDistance;
+        listed += atDistance;
+      }
+      slow.push_back({ms, ranked, i});
+    }
+    std::sort(slow.begin(), slow.end(), [](const Slow& a, const Slow& b) { return a.ms > b.ms; });
+    std::printf("  slowest LookUpWord:");
+    for (std::size_t k = 0; k < std::min<std::size_t>(slow.size(), 6); ++k)
+      std::printf(" %.2f ms (%zu ranked)", slow[k].ms, slow[k].ranked);
+    std::printf("\n");
+    const Slow& worstWord = slow.front();
+    const std::vector<SpellingMatch> found = WithinTwoEdits(dict, utf8(worstWord.i));
+    ProfileStepAfter("engine: Commonness of the slowest's matches", 20, afterWholeWord, [&](int) {
+      for (const SpellingMatch& m : found) (void)Commonness(dict, m.position);
+    });
+  }
+  ProfileStepAfter("engine: LookUpWord, just done once more", n,
+                   [&](int i) {
+                     afterWholeWord(i);
+                     (void)LookUpWord(dict, utf8(i));
+                   },
+                   [&](int i) { (void)LookUpWord(dict, utf8(i)); });
+  ProfileStepAfter("word box: SetText, no handler", n, afterWholeWord, [&](int i) {
+    auto handler = std::move(form.txtWord.onChange);
+    form.txtWord.onChange = nullptr;
+    form.txtWord.SetText(words[at(i)]);
+    form.txtWord.onChange = std::move(handler);
+  });
+  ProfileStepAfter("list: SetCount(suggestions)", n, afterWholeWord,
+                   [&](int i) { form.lstWords.SetCount(results[at(i)].suggestions.size()); });
+  ProfileStepAfter("  + drawing", n, afterWholeWord, [&](int i) {
+    form.lstWords.SetCount(results[at(i)].suggestions.size());
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStepAfter("meaning box: SetText(not-found text)", n, afterWholeWord,
+                   [&](int i) { form.txtExp.SetText(meanings[at(i)]); });
+  ProfileStepAfter("  + drawing", n, afterWholeWord, [&](int i) {
+    form.txtExp.SetText(meanings[at(i)]);
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStepAfter("button: SetEnabled as after the change", n, afterWholeWord,
+                   [&](int i) { form.Command3.SetEnabled(!results[at(i)].suggestions.empty()); });
+  ProfileStepAfter("  + drawing", n, afterWholeWord, [&](int i) {
+    form.Command3.SetEnabled(!results[at(i)].suggestions.empty());
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStepAfter("main window: the whole change (handler)", n, afterWholeWord,
+                   [&](int i) { form.txtWord.SetText(words[at(i)]); });
+  ProfileStepAfter("  + drawing", n, afterWholeWord, [&](int i) {
+    form.txtWord.SetText(words[at(i)]);
+    PumpUntilIdle(form.hWnd());
+  });
+  ProfileStepAfter("main window: whole word -> whole word + drawing", n, afterWholeWord, [&](int i) {
+    form.txtWord.SetText(wholeWords[at((i + 1) % n)]);
+    PumpUntilIdle(form.hWnd());
+  });
+}
+
 }  // namespace
 
 void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const fs::path& dataFolder,
-             wchar_t worst, int n) {
+             wchar_t worst, int n, const std::vector<std::wstring>& typoWords, const std::vector<std::wstring>& nonsenseWords, bool notFoundOnly) {
+  std::printf("\n%-44s %5s | %9s %9s | %9s\n", "not-found steps (ms)", "n", "wall med", "p99", "cpu mean");
+  ProfileNotFound(form, dict, "typos", typoWords);
+  ProfileNotFound(form, dict, "20 random letters", nonsenseWords);
+  if (notFoundOnly) return;
   const std::wstring letter(1, worst);
   const std::string letterUtf8(1, static_cast<char>(worst));
   const std::wstring word = toolkit::Utf8ToWide(dict.English(0));

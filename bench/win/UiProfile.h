@@ -5,6 +5,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "BaselineWindow.h"
 #include "frmMain.h"
@@ -12,8 +14,13 @@
 
 namespace kelvara::bench {
 
-// `worst` is the letter with the most matches; each step runs n times.
+// `worst` is the letter with the most matches; each step runs n times. `typos` and `nonsense`
+// match nothing: a change to each is split into its steps, each step timed in the state the
+// timed change meets it in (after a whole word was looked up and drawn); only those steps when
+// `notFoundOnly`.
 void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict,
-             const std::filesystem::path& dataFolder, wchar_t worst, int n);
+             const std::filesystem::path& dataFolder, wchar_t worst, int n,
+             const std::vector<std::wstring>& typos, const std::vector<std::wstring>& nonsense,
+             bool notFoundOnly);
 
 }  // namespace kelvara::bench

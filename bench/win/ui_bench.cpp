@@ -10,11 +10,12 @@
 // both windows then list the spelling suggestions.
 //
 //   kelvara-ui-bench FOLDER [--rounds N] [--naive-rounds N] [--letter-rounds N] [--words N]
-//                    [--profile]
+//                    [--profile] [--profile-not-found]
 //
 // FOLDER holds the Data.db to use (bench/win/run.sh makes one of 300,000 headwords). Besides
 // wall-clock times it reports this process's CPU time per change, which the machine's other work
-// does not inflate. --profile times the steps of a change one by one instead (UiProfile.h).
+// does not inflate. --profile times the steps of a change one by one instead (UiProfile.h);
+// --profile-not-found only those of a change to a word that matches nothing.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -52,6 +53,7 @@ struct Options {
   int letterRounds = 5;   // timed changes to each letter a..z
   int words = 300;        // timed whole words, and as many 2-letter prefixes
   bool profile = false;   // time the steps of a change instead
+  bool profileNotFound = false;  // only the steps of a change to a word that matches nothing
 };
 
 bool ParseOptions(int argc, wchar_t** argv, Options& o) {
@@ -72,6 +74,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
       if (!number(o.words)) return false;
     } else if (arg == L"--profile") {
       o.profile = true;
+    } else if (arg == L"--profile-not-found") {
+      o.profileNotFound = true;
     } else if (o.folder.empty() && !arg.starts_with(L"--")) {
       o.folder = arg;
     } else {
@@ -197,6 +201,35 @@ class Harness {
   const Dictionary& dict_;
 };
 
+// Words that match nothing: mistyped headwords (a letter changed, dropped or two swapped) that no
+// headword begins with, and 20 random letters, the walk's worst case; `count` of each.
+struct NotFoundWords {
+  std::vector<std::wstring> typos, nonsense;
+};
+
+NotFoundWords MakeNotFoundWords(const Dictionary& dict, std::mt19937& rng, int count) {
+  NotFoundWords out;
+  std::uniform_int_distribution<std::size_t> anyRow(0, dict.size() - 1);
+  std::uniform_int_distribution<int> letter('a', 'z');
+  for (int tries = 0; static_cast<int>(out.typos.size()) < count && tries < 100 * count; ++tries) {
+    std::string t(dict.English(anyRow(rng)));
+    if (t.size() < 4) continue;
+    const std::size_t at = 1 + rng() % (t.size() - 2);
+    switch (tries % 3) {
+      case 0: t[at] = static_cast<char>(letter(rng)); break;
+      case 1: t.erase(at, 1); break;
+      default: std::swap(t[at], t[at - 1]); break;
+    }
+    if (FindMatches(dict, t).empty()) out.typos.push_back(toolkit::Utf8ToWide(t));
+  }
+  for (int i = 0; i < count; ++i) {
+    std::string junk;
+    for (int k = 0; k < 20; ++k) junk.push_back(static_cast<char>(letter(rng)));
+    out.nonsense.push_back(toolkit::Utf8ToWide(junk));
+  }
+  return out;
+}
+
 void PrintHeader() {
   std::printf("\nplain: the ordinary list box filled with its drawing off and its storage reserved\n");
   std::printf("%-20s %4s %7s | %8s %8s %8s %7s | %9s %8s %7s | %6s %6s %6s\n", "query (ms)", "n",
@@ -221,7 +254,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: kelvara-ui-bench FOLDER [--rounds N] [--naive-rounds N] [--letter-rounds N]\n"
-                 "                        [--words N] [--profile]\n"
+                 "                        [--words N] [--profile] [--profile-not-found]\n"
                  "  FOLDER holds the Data.db to look words up in\n");
     return 2;
   }
@@ -278,8 +311,11 @@ int wmain(int argc, wchar_t** argv) {
     return true;
   };
 
-  if (options.profile) {
-    Profile(form, plain, dict, options.folder, worst, std::max(options.rounds, 20));
+  if (options.profile || options.profileNotFound) {
+    std::mt19937 wordRng(kBenchSeed + 1);
+    const NotFoundWords missing = MakeNotFoundWords(dict, wordRng, std::max(options.rounds, 20));
+    Profile(form, plain, dict, options.folder, worst, std::max(options.rounds, 20), missing.typos, missing.nonsense,
+            options.profileNotFound);
     return 0;
   }
 
@@ -300,27 +336,10 @@ int wmain(int argc, wchar_t** argv) {
     words.push_back(toolkit::Utf8ToWide(randomHeadword()));
   }
   if (!measureAll(prefixes, twoLetters, 0) || !measureAll(words, wholeWords, 0)) return 3;
-  // Nothing found: the list and meaning show suggestions. Mistyped headwords (a letter changed,
-  // dropped or two swapped) that no headword begins with, and 20 random letters, the walk's
-  // worst case.
-  std::uniform_int_distribution<int> letter('a', 'z');
-  std::vector<std::wstring> typos, nonsense;
-  for (int tries = 0; static_cast<int>(typos.size()) < options.words && tries < 100 * options.words; ++tries) {
-    std::string t(randomHeadword());
-    if (t.size() < 4) continue;
-    const std::size_t at = 1 + rng() % (t.size() - 2);
-    switch (tries % 3) {
-      case 0: t[at] = static_cast<char>(letter(rng)); break;
-      case 1: t.erase(at, 1); break;
-      default: std::swap(t[at], t[at - 1]); break;
-    }
-    if (FindMatches(dict, t).empty()) typos.push_back(toolkit::Utf8ToWide(t));
-  }
-  for (int i = 0; i < options.words; ++i) {
-    std::string junk;
-    for (int k = 0; k < 20; ++k) junk.push_back(static_cast<char>(letter(rng)));
-    nonsense.push_back(toolkit::Utf8ToWide(junk));
-  }
+  // Nothing found: the list and meaning show suggestions.
+  const NotFoundWords missing = MakeNotFoundWords(dict, rng, options.words);
+  const std::vector<std::wstring>& typos = missing.typos;
+  const std::vector<std::wstring>& nonsense = missing.nonsense;
   Samples notFound, twentyLetters;
   if (!measureAll(typos, notFound, 0) || !measureAll(nonsense, twentyLetters, 0)) return 3;
 

@@ -49,9 +49,14 @@ class EditWalk {
  public:
   EditWalk(const Dictionary& dict, std::u32string q)
       : dict_(dict), trie_(dict.SuggestionTrie()), q_(std::move(q)), m_(q_.size()), width_(m_ + 1), maxDepth_(m_ + kMostEdits + 1),
-        rows_((maxDepth_ + 1) * width_, kFar), letters_(maxDepth_ + 1) {
+        rows_((maxDepth_ + 1) * width_, kFar), letters_(maxDepth_ + 1), asciiLetters_(maxDepth_ + 1), qAfter_(m_ + 2, 0) {
     for (std::size_t j = 0; j <= std::min<std::size_t>(m_, kMostEdits); ++j) rows_[j] = static_cast<int>(j);
-    for (std::size_t d = 1; d <= maxDepth_; ++d) LettersFor(d, letters_[d]);
+    for (std::size_t d = 1; d <= maxDepth_; ++d) {
+      LettersFor(d, letters_[d]);
+      for (const char32_t c : letters_[d])
+        if (c < 128) asciiLetters_[d][c >> 6] |= std::uint64_t{1} << (c & 63);
+    }
+    for (std::size_t j = m_; j-- > 0;) qAfter_[j] = qAfter_[j + 1] | SpellingTrie::LetterBit(q_[j]);
   }
 
   std::vector<SpellingMatch> Run() {
@@ -86,6 +91,41 @@ class EditWalk {
       best = std::min(best, row[j]);
     }
     return best;
+  }
+
+  // Whether a headword of a run may come within kMostEdits, given row d, from what the run tells
+  // of its headwords: from shortest to longest characters, and after the d that the run shares
+  // only the characters in `letters` (LetterBits). The path to a headword's end passes a cell
+  // (d, j) of the row, or swaps across it from (d - 1, j - 1) to (d + 1, j + 1) at no less cost
+  // than row[j]. From there on, the rest of the word and the rest of the headword differ in length
+  // by at least the gap between m - j and every length from shortest - d to longest - d, and
+  // each character of the word after its j + 1 first that the run lacks costs an edit: the
+  // cell's value plus the larger of the two is a lower bound.
+  bool MayComeNear(std::size_t d, unsigned shortest, unsigned longest, std::uint32_t letters) const {
+    const int* row = &rows_[d * width_];
+    const std::size_t from = d > kMostEdits ? d - kMostEdits : 0;
+    const std::size_t to = std::min(m_, d + kMostEdits);
+    const auto fewest = static_cast<long>(shortest) - static_cast<long>(d);
+    const auto most = static_cast<long>(longest) - static_cast<long>(d);
+    for (std::size_t j = from; j <= to; ++j) {
+      const long left = kMostEdits - row[j];  // edits that may still be spent after this cell
+      if (left < 0) continue;
+      const auto rest = static_cast<long>(m_ - j);
+      const long gap = rest > most ? rest - most : rest < fewest ? fewest - rest : 0;
+      if (gap > left) continue;
+      std::uint32_t lacking = qAfter_[j + 1] & ~letters;
+      // More than `left` bits set: cleared one by one, at most left + 1 times.
+      long count = 0;
+      for (; lacking != 0 && count <= left; ++count) lacking &= lacking - 1;
+      if (count <= left) return true;
+    }
+    return false;
+  }
+
+  // Whether c is among letters_[d]; ASCII by a bit of asciiLetters_[d].
+  bool NearLetter(std::size_t d, char32_t c) const {
+    if (c < 128) return (asciiLetters_[d][c >> 6] >> (c & 63)) & 1;
+    return std::binary_search(letters_[d].begin(), letters_[d].end(), c);
   }
 
   // The characters that may give row d a cell other than a non-letter would: the word's own
@@ -167,15 +207,15 @@ class EditWalk {
     const std::size_t from = d + 1 > kMostEdits ? d + 1 - kMostEdits : 0;
     const std::size_t cells = std::min(m_, d + 1 + kMostEdits) + 1 - from;
     std::copy_n(row + from, cells, otherRow.begin());
-    const std::u32string& letters = letters_[d + 1];
     for (std::size_t child = first; child < last; ++child) {
       const char32_t c = down.letter[child];
-      if (!std::binary_search(letters.begin(), letters.end(), c)) {
+      if (!NearLetter(d + 1, c)) {
         if (!anyChild) continue;
         std::copy_n(otherRow.begin(), cells, row + from);
       } else if (Row(d + 1, c) > kMostEdits) {
         continue;
       }
+      if (!MayComeNear(d + 1, down.shortest[child], down.longest[child], down.letters[child])) continue;
       const std::size_t childHi = child + 1 < last ? down.start[child + 1] : hi;
       path_.push_back(c);
       TrieNode(d + 1, down.start[child], childHi, child);
@@ -232,6 +272,8 @@ class EditWalk {
   const std::size_t m_, width_, maxDepth_;
   std::vector<int> rows_;
   std::vector<std::u32string> letters_;  // LettersFor each depth, computed once
+  std::vector<std::array<std::uint64_t, 2>> asciiLetters_;  // the ASCII ones of letters_, one bit each
+  std::vector<std::uint32_t> qAfter_;    // [j]: the word's characters from the j-th on, as LetterBits
   std::u32string path_;
   std::vector<SpellingMatch> found_;
 };

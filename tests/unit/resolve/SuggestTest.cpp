@@ -10,6 +10,7 @@
 #include "TestDictionary.h"
 #include "lookup/CaseFold.h"
 #include "lookup/Resolve.h"
+#include "lookup/SpellingTrie.h"
 #include "lookup/Suggest.h"
 
 namespace kelvara {
@@ -44,6 +45,29 @@ int Reference(const std::u32string& x, const std::u32string& y) {
 }
 int Reference(std::string_view a, std::string_view b) { return Reference(Folded(a), Folded(b)); }
 
+using Near = std::vector<std::pair<std::string, int>>;
+
+// Every headword within two edits of q, one per folded text, in index order, with its distance.
+Near ComparedWithEvery(const Dictionary& dict, std::string_view q) {
+  Near expected;
+  std::string lastFolded;
+  for (std::size_t i = 0; i < dict.size(); ++i) {
+    const std::string_view h = dict.HeadwordAt(i);
+    std::string folded;
+    AppendFolded(h, folded, false);
+    if (i > 0 && folded == lastFolded) continue;  // one per folded text
+    lastFolded = folded;
+    if (const int dist = Reference(h, q); dist <= kMostEdits) expected.emplace_back(std::string(h), dist);
+  }
+  return expected;
+}
+
+Near Walked(const Dictionary& dict, std::string_view q) {
+  Near got;
+  for (const SpellingMatch& m : WithinTwoEdits(dict, q)) got.emplace_back(std::string(dict.HeadwordAt(m.position)), m.distance);
+  return got;
+}
+
 TEST(Suggest, TheIndexWalkFindsExactlyWhatEveryHeadwordComparedWouldFind) {
   // Short words over a small alphabet, so that many are near each other, and a few capitals
   // and non-ASCII letters to check that case is ignored across scripts.
@@ -61,19 +85,7 @@ TEST(Suggest, TheIndexWalkFindsExactlyWhatEveryHeadwordComparedWouldFind) {
     std::string q;
     const int len = 1 + static_cast<int>(rng() % 8);
     for (int k = 0; k < len; ++k) q += letters[rng() % std::size(letters)];
-    std::vector<std::pair<std::string, int>> expected;
-    std::string lastFolded;
-    for (std::size_t i = 0; i < dict->size(); ++i) {
-      const std::string_view h = dict->HeadwordAt(i);
-      std::string folded;
-      AppendFolded(h, folded, false);
-      if (i > 0 && folded == lastFolded) continue;  // one per folded text
-      lastFolded = folded;
-      if (const int dist = Reference(h, q); dist <= kMostEdits) expected.emplace_back(std::string(h), dist);
-    }
-    std::vector<std::pair<std::string, int>> got;
-    for (const SpellingMatch& m : WithinTwoEdits(*dict, q)) got.emplace_back(std::string(dict->HeadwordAt(m.position)), m.distance);
-    ASSERT_EQ(got, expected) << "query '" << q << "'";
+    ASSERT_EQ(Walked(*dict, q), ComparedWithEvery(*dict, q)) << "query '" << q << "'";
   }
 }
 
@@ -129,6 +141,85 @@ std::string Mistyped(std::string w, std::mt19937& rng) {
   std::string out;
   for (char32_t c : cps) utf8::Append(out, c);
   return out;
+}
+
+TEST(Suggest, HeadwordsLongAndShortBesideEachOtherAreFoundFromWordsOfAnyLength) {
+  // The walk leaves a run whose headwords are all too long or too short for the word: lengths
+  // from 1 to 40 share their beginnings, and characters of one, two and three bytes (the Kelvin
+  // sign folds to a one-byte "k"), so that only a count of characters, never of bytes, keeps
+  // the near ones.
+  std::mt19937 rng(40);
+  const std::string letters[] = {"a", "b", "k", "\xE2\x84\xAA", "\xC3\xA9", "\xC3\x89"};
+  std::vector<WordRow> rows;
+  for (int i = 0; i < 1500; ++i) {
+    std::string w = i % 3 ? "ab" : "";
+    const int len = 1 + static_cast<int>(rng() % 40);
+    for (int k = 0; k < len; ++k) w += letters[rng() % std::size(letters)];
+    rows.push_back({w, "m"});
+  }
+  const auto dict = Make(rows);
+  for (int trial = 0; trial < 300; ++trial) {
+    std::string q = trial % 2 ? Mistyped(rows[rng() % rows.size()][0], rng) : "";
+    for (int k = static_cast<int>(trial % 2 ? 0 : 1 + rng() % 44); k > 0; --k) q += letters[rng() % std::size(letters)];
+    // Longer words get no spelling suggestions at all.
+    if (q.empty() || Folded(q).size() > kLongestSuggestedWord) continue;
+    ASSERT_EQ(Walked(*dict, q), ComparedWithEvery(*dict, q)) << "query '" << q << "'";
+  }
+}
+
+TEST(Suggest, EachRunOfTheTrieKnowsItsHeadwordsLengthsAndCharacters) {
+  // What lets the walk leave a run: checked against the headwords themselves, grouped by their
+  // first d folded characters, for runs of ASCII and of other characters, capitals among them.
+  std::mt19937 rng(18);
+  const std::string letters[] = {"a", "b", "z", "K", "\xE2\x84\xAA", "\xC3\xA9", "\xCE\xA3", "-", " "};
+  std::vector<WordRow> rows;
+  for (int i = 0; i < 2000; ++i) {
+    std::string w;
+    for (int k = static_cast<int>(rng() % 12); k >= 0; --k) w += letters[rng() % std::size(letters)];
+    rows.push_back({w, "m"});
+  }
+  const auto dict = Make(rows);
+  const SpellingTrie trie = BuildSpellingTrie(*dict);
+  std::vector<std::u32string> folded;
+  for (std::size_t i = 0; i < dict->size(); ++i) folded.push_back(Folded(dict->HeadwordAt(i)));
+  for (std::size_t d = 0; d <= SpellingTrie::kDepth; ++d) {
+    const SpellingTrie::Level& level = trie.levels[d];
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < folded.size();) {
+      if (folded[i].size() < d) {
+        ++i;
+        continue;
+      }
+      // The run: every headword from i on that shares its first d characters.
+      std::size_t end = i;
+      unsigned shortest = SpellingTrie::kLongLength, longest = 0;
+      std::uint32_t after = 0;
+      while (end < folded.size() && folded[end].size() >= d && folded[end].compare(0, d, folded[i], 0, d) == 0) {
+        shortest = std::min<unsigned>(shortest, static_cast<unsigned>(folded[end].size()));
+        longest = std::max<unsigned>(longest, static_cast<unsigned>(folded[end].size()));
+        for (std::size_t k = d; k < folded[end].size(); ++k) after |= SpellingTrie::LetterBit(folded[end][k]);
+        ++end;
+      }
+      ASSERT_LT(run, level.start.size()) << "depth " << d;
+      EXPECT_EQ(level.start[run], i) << "depth " << d << ", run " << run;
+      if (d > 0) {
+        EXPECT_EQ(level.letter[run], folded[i][d - 1]) << "depth " << d << ", run " << run;
+      }
+      EXPECT_EQ(level.shortest[run], shortest) << "depth " << d << ", run " << run;
+      EXPECT_EQ(level.longest[run], longest) << "depth " << d << ", run " << run;
+      EXPECT_EQ(level.letters[run], after) << "depth " << d << ", run " << run;
+      // Its children on the next level are the runs that begin inside it.
+      if (d < SpellingTrie::kDepth) {
+        const SpellingTrie::Level& down = trie.levels[d + 1];
+        for (std::uint32_t child = level.firstChild[run]; child < level.firstChild[run + 1]; ++child) {
+          EXPECT_TRUE(down.start[child] >= i && down.start[child] < end) << "depth " << d << ", run " << run;
+        }
+      }
+      ++run;
+      i = end;
+    }
+    EXPECT_EQ(run, level.start.size()) << "depth " << d << ": no more runs than the headwords make";
+  }
 }
 
 // Ranked the plain way: every headword (one per folded text) compared with the word, all within
