@@ -54,6 +54,21 @@ KeyHandle GcmKey(const Algorithm& aes, const Key& key) {
 
 bool FitsUlong(std::size_t n) { return n <= ULONG_MAX; }
 
+// The GCM parameters of one call: its nonce, additional data and tag (read or written).
+BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO AuthInfo(std::span<const std::uint8_t> nonce,
+                                               std::span<const std::uint8_t> aad,
+                                               std::span<const std::uint8_t, kTagSize> tag) {
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
+  BCRYPT_INIT_AUTH_MODE_INFO(info);
+  info.pbNonce = const_cast<PUCHAR>(nonce.data());
+  info.cbNonce = static_cast<ULONG>(nonce.size());
+  info.pbAuthData = const_cast<PUCHAR>(aad.data());
+  info.cbAuthData = static_cast<ULONG>(aad.size());
+  info.pbTag = const_cast<PUCHAR>(tag.data());
+  info.cbTag = static_cast<ULONG>(tag.size());
+  return info;
+}
+
 }  // namespace
 
 bool Pbkdf2Sha256(std::string_view password, std::span<const std::uint8_t> salt,
@@ -104,14 +119,7 @@ bool GcmSealer::Seal(std::span<const std::uint8_t> nonce, std::span<const std::u
                      std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
                      std::span<std::uint8_t, kTagSize> tag) {
   if (!state_->key || out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) return false;
-  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
-  BCRYPT_INIT_AUTH_MODE_INFO(info);
-  info.pbNonce = const_cast<PUCHAR>(nonce.data());
-  info.cbNonce = static_cast<ULONG>(nonce.size());
-  info.pbAuthData = const_cast<PUCHAR>(aad.data());
-  info.cbAuthData = static_cast<ULONG>(aad.size());
-  info.pbTag = tag.data();
-  info.cbTag = static_cast<ULONG>(tag.size());
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info = AuthInfo(nonce, aad, tag);
   ULONG written = 0;
   return Ok(BCryptEncrypt(state_->key.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
                           &info, nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written,
@@ -142,14 +150,7 @@ OpenStatus GcmOpener::Open(std::span<const std::uint8_t> nonce, std::span<const 
   if (!state_->key || out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) {
     return OpenStatus::Failure;
   }
-  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
-  BCRYPT_INIT_AUTH_MODE_INFO(info);
-  info.pbNonce = const_cast<PUCHAR>(nonce.data());
-  info.cbNonce = static_cast<ULONG>(nonce.size());
-  info.pbAuthData = const_cast<PUCHAR>(aad.data());
-  info.cbAuthData = static_cast<ULONG>(aad.size());
-  info.pbTag = const_cast<PUCHAR>(tag.data());
-  info.cbTag = static_cast<ULONG>(tag.size());
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info = AuthInfo(nonce, aad, tag);
   ULONG written = 0;
   const NTSTATUS status =
       BCryptDecrypt(state_->key.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
