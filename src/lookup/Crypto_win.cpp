@@ -55,6 +55,21 @@ KeyHandle GcmKey(const Algorithm& aes, const Key& key) {
 
 bool FitsUlong(std::size_t n) { return n <= ULONG_MAX; }
 
+// The GCM parameters of one call: its nonce, additional data and tag (read or written).
+BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO AuthInfo(std::span<const std::uint8_t> nonce,
+                                               std::span<const std::uint8_t> aad,
+                                               std::span<const std::uint8_t, kTagSize> tag) {
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
+  BCRYPT_INIT_AUTH_MODE_INFO(info);
+  info.pbNonce = const_cast<PUCHAR>(nonce.data());
+  info.cbNonce = static_cast<ULONG>(nonce.size());
+  info.pbAuthData = const_cast<PUCHAR>(aad.data());
+  info.cbAuthData = static_cast<ULONG>(aad.size());
+  info.pbTag = const_cast<PUCHAR>(tag.data());
+  info.cbTag = static_cast<ULONG>(tag.size());
+  return info;
+}
+
 }  // namespace
 
 bool Pbkdf2Sha256(std::string_view password, std::span<const std::uint8_t> salt,
@@ -105,14 +120,7 @@ bool GcmSealer::Seal(std::span<const std::uint8_t> nonce, std::span<const std::u
                      std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
                      std::span<std::uint8_t, kTagSize> tag) {
   if (!state_->key || out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) return false;
-  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
-  BCRYPT_INIT_AUTH_MODE_INFO(info);
-  info.pbNonce = const_cast<PUCHAR>(nonce.data());
-  info.cbNonce = static_cast<ULONG>(nonce.size());
-  info.pbAuthData = const_cast<PUCHAR>(aad.data());
-  info.cbAuthData = static_cast<ULONG>(aad.size());
-  info.pbTag = tag.data();
-  info.cbTag = static_cast<ULONG>(tag.size());
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info = AuthInfo(nonce, aad, tag);
   ULONG written = 0;
   return Ok(BCryptEncrypt(state_->key.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
                           &info, nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written,
@@ -143,28 +151,20 @@ OpenStatus GcmOpener::Open(std::span<const std::uint8_t> nonce, std::span<const 
   if (!state_->key || out.size() != in.size() || !FitsUlong(in.size()) || !FitsUlong(aad.size())) {
     return OpenStatus::Failure;
   }
-  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
-  BCRYPT_INIT_AUTH_MODE_INFO(info);
-  info.pbNonce = const_cast<PUCHAR>(nonce.data());
-  info.cbNonce = static_cast<ULONG>(nonce.size());
-  info.pbAuthData = const_cast<PUCHAR>(aad.data());
-  info.cbAuthData = static_cast<ULONG>(aad.size());
   ULONG written = 0;
   if (in.empty()) {
     // Wine's CNG decrypts nothing without checking the tag: the tag of nothing is made here and
     // compared, every byte whatever the first difference.
     std::array<std::uint8_t, kTagSize> expected{};
-    info.pbTag = expected.data();
-    info.cbTag = static_cast<ULONG>(expected.size());
-    if (!Ok(BCryptEncrypt(state_->key.get(), nullptr, 0, &info, nullptr, 0, nullptr, 0, &written, 0))) {
+    BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO sealing = AuthInfo(nonce, aad, expected);
+    if (!Ok(BCryptEncrypt(state_->key.get(), nullptr, 0, &sealing, nullptr, 0, nullptr, 0, &written, 0))) {
       return OpenStatus::Failure;
     }
     std::uint8_t difference = 0;
     for (std::size_t i = 0; i < kTagSize; ++i) difference |= static_cast<std::uint8_t>(expected[i] ^ tag[i]);
     return difference == 0 ? OpenStatus::Ok : OpenStatus::TagMismatch;
   }
-  info.pbTag = const_cast<PUCHAR>(tag.data());
-  info.cbTag = static_cast<ULONG>(tag.size());
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info = AuthInfo(nonce, aad, tag);
   const NTSTATUS status =
       BCryptDecrypt(state_->key.get(), const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
                     &info, nullptr, 0, out.data(), static_cast<ULONG>(out.size()), &written, 0);

@@ -188,7 +188,7 @@ std::string StreamingDictionaryWriter::Begin(const std::filesystem::path& target
   if (std::string failure = s.file.WriteAt(0, s.header); !failure.empty()) return s.Fail(failure);
   s.blocks = std::make_unique<BlockWriter>(s.file, s.key, s.header, options.backgroundWrites, options.writeFault);
   s.begun = true;
-  // The directory is part 0, a batch of its own.
+  // The directory, sealed first (number 0), goes out in a batch of its own.
   SealBatch batch = s.blocks->Take();
   batch.at = kHeaderSize;
   batch.bytes.assign(dir.begin(), dir.end());
