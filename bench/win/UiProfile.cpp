@@ -142,30 +142,19 @@ void ProfileNotFound(frmMain& form, const Dictionary& dict, const char* kind, co
     form.txtWord.SetText(words[at(i)]);
     form.txtWord.onChange = std::move(handler);
   });
-  ProfileStepAfter("list: SetCount(suggestions)", n, afterWholeWord,
-                   [&](int i) { form.lstWords.SetCount(results[at(i)].suggestions.size()); });
-  ProfileStepAfter("  + drawing", n, afterWholeWord, [&](int i) {
-    form.lstWords.SetCount(results[at(i)].suggestions.size());
-    PumpUntilIdle(form.hWnd());
-  });
-  ProfileStepAfter("meaning box: SetText(not-found text)", n, afterWholeWord,
-                   [&](int i) { form.txtExp.SetText(meanings[at(i)]); });
-  ProfileStepAfter("  + drawing", n, afterWholeWord, [&](int i) {
-    form.txtExp.SetText(meanings[at(i)]);
-    PumpUntilIdle(form.hWnd());
-  });
-  ProfileStepAfter("button: SetEnabled as after the change", n, afterWholeWord,
-                   [&](int i) { form.Command3.SetEnabled(!results[at(i)].suggestions.empty()); });
-  ProfileStepAfter("  + drawing", n, afterWholeWord, [&](int i) {
-    form.Command3.SetEnabled(!results[at(i)].suggestions.empty());
-    PumpUntilIdle(form.hWnd());
-  });
-  ProfileStepAfter("main window: the whole change (handler)", n, afterWholeWord,
-                   [&](int i) { form.txtWord.SetText(words[at(i)]); });
-  ProfileStepAfter("  + drawing", n, afterWholeWord, [&](int i) {
-    form.txtWord.SetText(words[at(i)]);
-    PumpUntilIdle(form.hWnd());
-  });
+  // Each window step alone, then with the drawing it causes.
+  const auto withDrawing = [&](const char* name, const auto& step) {
+    ProfileStepAfter(name, n, afterWholeWord, step);
+    ProfileStepAfter("  + drawing", n, afterWholeWord, [&](int i) {
+      step(i);
+      PumpUntilIdle(form.hWnd());
+    });
+  };
+  withDrawing("list: SetCount(suggestions)", [&](int i) { form.lstWords.SetCount(results[at(i)].suggestions.size()); });
+  withDrawing("meaning box: SetText(not-found text)", [&](int i) { form.txtExp.SetText(meanings[at(i)]); });
+  withDrawing("button: SetEnabled as after the change",
+              [&](int i) { form.Command3.SetEnabled(!results[at(i)].suggestions.empty()); });
+  withDrawing("main window: the whole change (handler)", [&](int i) { form.txtWord.SetText(words[at(i)]); });
   ProfileStepAfter("main window: whole word -> whole word + drawing", n, afterWholeWord, [&](int i) {
     form.txtWord.SetText(wholeWords[at((i + 1) % n)]);
     PumpUntilIdle(form.hWnd());
