@@ -82,17 +82,30 @@ bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
                              tag.data()) == 1;
 }
 
-struct GcmSealer::State {
-  CipherCtx ctx;
+namespace {
+
+// A context that seals (or opens) with one key, its key schedule and nonce length set once:
+// each block then sets only its nonce.
+struct PreparedGcm {
+  CipherCtx ctx{EVP_CIPHER_CTX_new()};
   bool ready = false;
+
+  PreparedGcm(const Key& key, bool seal) {
+    const int enc = seal ? 1 : 0;
+    EVP_CIPHER_CTX* c = ctx.get();
+    ready = c && EVP_CipherInit_ex(c, EVP_aes_256_gcm(), nullptr, nullptr, nullptr, enc) == 1 &&
+            EVP_CIPHER_CTX_ctrl(c, EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceSize), nullptr) == 1 &&
+            EVP_CipherInit_ex(c, nullptr, nullptr, key.data(), nullptr, enc) == 1;
+  }
 };
 
-GcmSealer::GcmSealer(const Key& key) : state_(new State{CipherCtx(EVP_CIPHER_CTX_new()), false}) {
-  EVP_CIPHER_CTX* ctx = state_->ctx.get();
-  state_->ready = ctx && EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
-                  EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceSize), nullptr) == 1 &&
-                  EVP_EncryptInit_ex(ctx, nullptr, nullptr, key.data(), nullptr) == 1;
-}
+}  // namespace
+
+struct GcmSealer::State : PreparedGcm {
+  explicit State(const Key& key) : PreparedGcm(key, true) {}
+};
+
+GcmSealer::GcmSealer(const Key& key) : state_(new State(key)) {}
 
 GcmSealer::~GcmSealer() { delete state_; }
 
@@ -109,17 +122,11 @@ bool GcmSealer::Seal(std::span<const std::uint8_t> nonce, std::span<const std::u
          EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, static_cast<int>(tag.size()), tag.data()) == 1;
 }
 
-struct GcmOpener::State {
-  CipherCtx ctx;
-  bool ready = false;
+struct GcmOpener::State : PreparedGcm {
+  explicit State(const Key& key) : PreparedGcm(key, false) {}
 };
 
-GcmOpener::GcmOpener(const Key& key) : state_(new State{CipherCtx(EVP_CIPHER_CTX_new()), false}) {
-  EVP_CIPHER_CTX* ctx = state_->ctx.get();
-  state_->ready = ctx && EVP_DecryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
-                  EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceSize), nullptr) == 1 &&
-                  EVP_DecryptInit_ex(ctx, nullptr, nullptr, key.data(), nullptr) == 1;
-}
+GcmOpener::GcmOpener(const Key& key) : state_(new State(key)) {}
 
 GcmOpener::~GcmOpener() { delete state_; }
 

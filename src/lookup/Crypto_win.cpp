@@ -105,14 +105,24 @@ bool RandomBytes(std::span<std::uint8_t> out) {
                             BCRYPT_USE_SYSTEM_PREFERRED_RNG));
 }
 
-struct GcmSealer::State {
-  Algorithm aes;
+namespace {
+
+// The provider and the key a sealer or an opener keeps for all its blocks (opening the provider
+// for each block would cost more than the block).
+struct PreparedGcm {
+  Algorithm aes = OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0);
   KeyHandle key;
+
+  explicit PreparedGcm(const Key& k) : key(GcmKey(aes, k)) {}
 };
 
-GcmSealer::GcmSealer(const Key& key) : state_(new State{OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0), nullptr}) {
-  state_->key = GcmKey(state_->aes, key);
-}
+}  // namespace
+
+struct GcmSealer::State : PreparedGcm {
+  using PreparedGcm::PreparedGcm;
+};
+
+GcmSealer::GcmSealer(const Key& key) : state_(new State(key)) {}
 
 GcmSealer::~GcmSealer() { delete state_; }
 
@@ -134,14 +144,11 @@ bool AesGcmSeal(const Key& key, std::span<const std::uint8_t> nonce,
   return GcmSealer(key).Seal(nonce, aad, in, out, tag);
 }
 
-struct GcmOpener::State {
-  Algorithm aes;
-  KeyHandle key;
+struct GcmOpener::State : PreparedGcm {
+  using PreparedGcm::PreparedGcm;
 };
 
-GcmOpener::GcmOpener(const Key& key) : state_(new State{OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0), nullptr}) {
-  state_->key = GcmKey(state_->aes, key);
-}
+GcmOpener::GcmOpener(const Key& key) : state_(new State(key)) {}
 
 GcmOpener::~GcmOpener() { delete state_; }
 
