@@ -45,6 +45,16 @@ void ProfileStep(const char* name, int n, Step&& step) {
   std::printf("%-44s %5d | %9.3f %9.3f | %9.3f\n", name, n, s.median, s.p99, cpu);
 }
 
+// The same step timed alone, then again with the drawing it causes in `window`.
+template <typename Step>
+void ProfileStepAndDrawing(const char* name, int n, HWND window, Step&& step) {
+  ProfileStep(name, n, step);
+  ProfileStep("  + drawing", n, [&](int i) {
+    step(i);
+    PumpUntilIdle(window);
+  });
+}
+
 // The same, with `setup(i)` run before each step, untimed: the state the step meets.
 template <typename Setup, typename Step>
 void ProfileStepAfter(const char* name, int n, Setup&& setup, Step&& step) {
@@ -250,18 +260,10 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
     frmMain fresh(frmMain::Startup{L"", {dataFolder}});
     fresh.Create();
   });
-  ProfileStep("main window: whole word <-> whole word", n,
-              [&](int i) { form.txtWord.SetText(i % 2 ? word : other); });
-  ProfileStep("  + drawing", n, [&](int i) {
-    form.txtWord.SetText(i % 2 ? word : other);
-    PumpUntilIdle(form.hWnd());
-  });
-  ProfileStep("main window: worst letter <-> whole word", n,
-              [&](int i) { form.txtWord.SetText(i % 2 ? word : letter); });
-  ProfileStep("  + drawing", n, [&](int i) {
-    form.txtWord.SetText(i % 2 ? word : letter);
-    PumpUntilIdle(form.hWnd());
-  });
+  ProfileStepAndDrawing("main window: whole word <-> whole word", n, form.hWnd(),
+                        [&](int i) { form.txtWord.SetText(i % 2 ? word : other); });
+  ProfileStepAndDrawing("main window: worst letter <-> whole word", n, form.hWnd(),
+                        [&](int i) { form.txtWord.SetText(i % 2 ? word : letter); });
   // Nothing found: the suggestions are listed and written below the not-found message, which
   // then takes more lines than the meaning box shows.
   const std::wstring typo = L"recieve", nonsense = L"qzxvbnmlkjhgfdsapoiu";
@@ -271,35 +273,16 @@ void Profile(frmMain& form, BaselineWindow& plain, const Dictionary& dict, const
               missed.suggestions.size());
   ProfileStep("engine: LookUpWord, typo", n, [&](int) { (void)LookUpWord(dict, toolkit::WideToUtf8(typo)); });
   ProfileStep("engine: LookUpWord, 20 letters", n, [&](int) { (void)LookUpWord(dict, toolkit::WideToUtf8(nonsense)); });
-  ProfileStep("meaning box: SetText, whole word <-> typo", n,
-              [&](int i) { form.txtExp.SetText(i % 2 ? meanings[0] : missedMeaning); });
-  ProfileStep("  + drawing", n, [&](int i) {
-    form.txtExp.SetText(i % 2 ? meanings[0] : missedMeaning);
-    PumpUntilIdle(form.hWnd());
-  });
-  ProfileStep("main window: whole word <-> typo", n, [&](int i) { form.txtWord.SetText(i % 2 ? word : typo); });
-  ProfileStep("  + drawing", n, [&](int i) {
-    form.txtWord.SetText(i % 2 ? word : typo);
-    PumpUntilIdle(form.hWnd());
-  });
-  ProfileStep("main window: whole word <-> 20 letters", n,
-              [&](int i) { form.txtWord.SetText(i % 2 ? word : nonsense); });
-  ProfileStep("  + drawing", n, [&](int i) {
-    form.txtWord.SetText(i % 2 ? word : nonsense);
-    PumpUntilIdle(form.hWnd());
-  });
-  ProfileStep("plain window: whole word <-> whole word", n,
-              [&](int i) { plain.Lookup(dict, i % 2 ? word : other, true); });
-  ProfileStep("  + drawing", n, [&](int i) {
-    plain.Lookup(dict, i % 2 ? word : other, true);
-    PumpUntilIdle(plain.hWnd());
-  });
-  ProfileStep("plain window: worst letter <-> whole word", n,
-              [&](int i) { plain.Lookup(dict, i % 2 ? word : letter, true); });
-  ProfileStep("  + drawing", n, [&](int i) {
-    plain.Lookup(dict, i % 2 ? word : letter, true);
-    PumpUntilIdle(plain.hWnd());
-  });
+  ProfileStepAndDrawing("meaning box: SetText, whole word <-> typo", n, form.hWnd(),
+                        [&](int i) { form.txtExp.SetText(i % 2 ? meanings[0] : missedMeaning); });
+  ProfileStepAndDrawing("main window: whole word <-> typo", n, form.hWnd(),
+                        [&](int i) { form.txtWord.SetText(i % 2 ? word : typo); });
+  ProfileStepAndDrawing("main window: whole word <-> 20 letters", n, form.hWnd(),
+                        [&](int i) { form.txtWord.SetText(i % 2 ? word : nonsense); });
+  ProfileStepAndDrawing("plain window: whole word <-> whole word", n, plain.hWnd(),
+                        [&](int i) { plain.Lookup(dict, i % 2 ? word : other, true); });
+  ProfileStepAndDrawing("plain window: worst letter <-> whole word", n, plain.hWnd(),
+                        [&](int i) { plain.Lookup(dict, i % 2 ? word : letter, true); });
 }
 
 }  // namespace kelvara::bench
