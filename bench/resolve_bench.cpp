@@ -107,6 +107,14 @@ int main(int argc, char** argv) {
 
   std::uniform_int_distribution<std::size_t> anyRow(0, rows.size() - 1);
   std::uniform_int_distribution<int> letter('a', 'z');
+  // Edit `kind` % 3 at `at` (at least 1): a letter changed, dropped, or swapped with the one before.
+  const auto mistype = [&](std::string& t, std::size_t at, int kind) {
+    switch (kind % 3) {
+      case 0: t[at] = static_cast<char>(letter(rng)); break;
+      case 1: t.erase(at, 1); break;
+      default: std::swap(t[at], t[at - 1]); break;
+    }
+  };
   std::vector<std::string> words, copies, typos, nonsense;
   for (int i = 0; i < 1000; ++i) {
     const std::string w = rows[anyRow(rng)][0];
@@ -118,14 +126,7 @@ int main(int argc, char** argv) {
     copies.push_back(buffer);
     // One or two edits: a letter changed, dropped or two swapped.
     std::string t = w;
-    if (t.size() > 3) {
-      const std::size_t at = 1 + rng() % (t.size() - 2);
-      switch (i % 3) {
-        case 0: t[at] = static_cast<char>(letter(rng)); break;
-        case 1: t.erase(at, 1); break;
-        default: std::swap(t[at], t[at - 1]); break;
-      }
-    }
+    if (t.size() > 3) mistype(t, 1 + rng() % (t.size() - 2), i);
     typos.push_back(t);
     std::string junk;
     for (int k = 0; k < 20; ++k) junk.push_back(static_cast<char>(letter(rng)));
@@ -140,12 +141,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> shortTypos;
   for (int i = 0; i < 1000 && !shortWords.empty(); ++i) {
     std::string t = shortWords[rng() % shortWords.size()];
-    const std::size_t at = 1 + rng() % (t.size() - 1);
-    switch (i % 3) {
-      case 0: t[at] = static_cast<char>(letter(rng)); break;
-      case 1: t.erase(at, 1); break;
-      default: std::swap(t[at], t[at - 1]); break;
-    }
+    mistype(t, 1 + rng() % (t.size() - 1), i);
     shortTypos.push_back(t);
   }
 
