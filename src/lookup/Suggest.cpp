@@ -349,11 +349,15 @@ SearchResult LookUpWord(const Dictionary& dict, std::string_view wordUtf8) {
   if (!result.matches.empty()) return result;
   result.suggestions = Suggest(dict, wordUtf8);
   if (!result.suggestions.empty()) {
+    // On one line after the label, so that the whole text fits the meaning box: the user sees
+    // every suggestion without scrolling, and the box is not laid out taller than it shows.
     result.meaningText += "\r\n\r\n";
     result.meaningText += kSuggestionsLabel;
+    std::string_view separator = " ";
     for (const std::string& s : result.suggestions) {
-      result.meaningText += "\r\n";
+      result.meaningText += separator;
       result.meaningText += s;
+      separator = kSuggestionSeparator;
     }
   }
   return result;

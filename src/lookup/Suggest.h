@@ -44,11 +44,15 @@ std::vector<std::string> Suggest(const Dictionary& dict, std::string_view word,
                                  std::size_t limit = kMostSuggestions);
 
 // The word box's lookup: SearchWords, and when nothing matches, the suggestions, also written
-// below the not-found message of the meaning text (one a line, CR LF as the meaning box needs).
+// below the not-found message of the meaning text: a blank line, then the label and the
+// suggestions on one line, between kSuggestionSeparator (CR LF as the meaning box needs).
 SearchResult LookUpWord(const Dictionary& dict, std::string_view wordUtf8);
 
-// The line between the not-found message and the suggestions: "suggestions:" in Persian.
+// What begins the line of suggestions below the not-found message: "suggestions:" in Persian.
 inline constexpr std::string_view kSuggestionsLabel =
     "\xD9\xBE\xDB\x8C\xD8\xB4\xD9\x86\xD9\x87\xD8\xA7\xD8\xAF\xD9\x87\xD8\xA7:";
+// Between two suggestions on that line. Headwords are English: an English comma reads right
+// within their left-to-right run.
+inline constexpr std::string_view kSuggestionSeparator = ", ";
 
 }  // namespace kelvara

@@ -301,7 +301,9 @@ def case_clip_misspelled(d, opts):
         d.set_clipboard("recieve")
         s = wait_state(d, "the not-found message",
                        lambda s: word(s) == "recieve" and meaning(s).startswith(NOT_FOUND))
-        expect("\r\nreceive" in meaning(s), "no suggestion below the message: %r", meaning(s))
+        # Below the message, on one line after the label: the whole text shows without scrolling.
+        expect(meaning(s).startswith(NOT_FOUND + "\r\n\r\nپیشنهادها: receive"),
+               "no suggestion below the message: %r", meaning(s))
         lst = by_id(s, LST_WORDS)
         expect(lst["count"] >= 1, "nothing listed: %r", lst)
         d.screenshot("suggestions")

@@ -48,7 +48,7 @@ TEST(DictTool, LookupCopiedRunsTheResolverAndMissesListSuggestions) {
       << "copied, the trailing blank is the browser's; typed, it stays part of the prefix";
   // Nothing matches: the suggestions, listed and below the not-found message.
   const std::string expected = "cat\ncab\n\n" + std::string(NotFoundText) + "\n\n" +
-                               std::string(kSuggestionsLabel) + "\ncat\ncab\n";
+                               std::string(kSuggestionsLabel) + " cat, cab\n";
   EXPECT_EQ(Tool({"lookup", db, "czt"}).out, expected);
   EXPECT_EQ(Tool({"lookup", "--copied", db, "czt."}).out, expected);
   EXPECT_EQ(Tool({"lookup", "--copied", db}).code, kExitUsage);

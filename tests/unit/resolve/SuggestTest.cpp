@@ -317,7 +317,14 @@ TEST(Suggest, LookUpWordListsSuggestionsBelowTheNotFoundMessage) {
   const SearchResult miss = LookUpWord(*dict, "recieve");
   EXPECT_TRUE(miss.matches.empty());
   EXPECT_EQ(miss.suggestions, (V{"receive"}));
-  EXPECT_EQ(miss.meaningText, std::string(NotFoundText) + "\r\n\r\n" + std::string(kSuggestionsLabel) + "\r\nreceive");
+  EXPECT_EQ(miss.meaningText, std::string(NotFoundText) + "\r\n\r\n" + std::string(kSuggestionsLabel) + " receive");
+
+  // Several share the one line after the label, in the listed order.
+  const auto more = MakeWords({"cat", "cab", "car"});
+  const SearchResult many = LookUpWord(*more, "czt");
+  ASSERT_EQ(many.suggestions.size(), 3u);
+  EXPECT_EQ(many.meaningText, std::string(NotFoundText) + "\r\n\r\n" + std::string(kSuggestionsLabel) + " " +
+                                  many.suggestions[0] + ", " + many.suggestions[1] + ", " + many.suggestions[2]);
 
   const SearchResult none = LookUpWord(*dict, "qqqqqq");
   EXPECT_TRUE(none.suggestions.empty());

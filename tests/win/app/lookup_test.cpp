@@ -6,6 +6,7 @@
 
 #include "AppTestSupport.h"
 #include "LimitedWindow.h"
+#include "lookup/Suggest.h"
 #include "toolkit/Clipboard.h"
 #include "toolkit/Utf.h"
 
@@ -119,7 +120,8 @@ TEST(MainLookup, AMistypedWordListsSuggestionsBelowTheNotFoundText) {
   EXPECT_LE(listed.size(), 5u);
   const std::wstring meaning = m.form->txtExp.Text();
   EXPECT_EQ(meaning.rfind(NotFoundW(), 0), 0u) << "the not-found message comes first";
-  EXPECT_NE(meaning.find(L"\r\ncatalog"), std::wstring::npos) << "then the suggestions, one a line";
+  EXPECT_NE(meaning.find(L"\r\n\r\n" + toolkit::Utf8ToWide(kSuggestionsLabel) + L" catalog"), std::wstring::npos)
+      << "then the suggestions, on one line after a blank";
   EXPECT_TRUE(m.form->Command3.Enabled()) << "the first suggestion can be spoken";
   EXPECT_EQ(m.form->txtWord.Text(), L"catlog") << "the typed word is left as typed";
 

@@ -112,4 +112,25 @@ TEST(MainLookupView, AMeaningThatReadsLikeTheNotFoundTextDisablesPronunciation) 
   EXPECT_FALSE(m.form->Command3.Enabled());
 }
 
+TEST(MainLookupView, FiveSuggestionsShowWholeInTheMeaningBoxWithoutScrolling) {
+  // Five headwords one letter from the typed word, each as long as most typed words.
+  std::vector<WordRow> rows;
+  for (char last : {'a', 'b', 'c', 'd', 'e'}) rows.push_back({std::string("mistyped") + last, "m"});
+  MainWindowOn m(rows);
+  m.Type(L"mistypedx");
+  ASSERT_EQ(m.form->WordsRs().suggestions.size(), 5u);
+
+  const HWND box = m.form->txtExp.hWnd();
+  const auto lines = static_cast<int>(SendMessageW(box, EM_GETLINECOUNT, 0, 0));
+  const LRESULT second = SendMessageW(box, EM_POSFROMCHAR, SendMessageW(box, EM_LINEINDEX, 1, 0), 0);
+  const LRESULT first = SendMessageW(box, EM_POSFROMCHAR, SendMessageW(box, EM_LINEINDEX, 0, 0), 0);
+  const int lineHeight = static_cast<short>(HIWORD(second)) - static_cast<short>(HIWORD(first));
+  RECT format{};
+  SendMessageW(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  ASSERT_GT(lineHeight, 0);
+  EXPECT_LE(lines, (format.bottom - format.top) / lineHeight)
+      << "the message and the suggestions take " << lines << " lines";
+  EXPECT_EQ(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+}
+
 }  // namespace
