@@ -41,14 +41,15 @@ bool AsciiBytes(const char* p, std::size_t n) {
 
 // A depth-first walk of the sorted index as a trie. Each node is a beginning shared by a run of
 // headwords, with one row of the distance table; a child is entered only when its row can still
-// lead to kMostEdits or fewer. A character that occurs nowhere in the word gives every child the
-// same row, so when that row is already too far, only the word's own characters are looked for.
+// lead to `reach` (at most kMostEdits) or fewer; once `enough` headwords within one edit are
+// found, to one. A character that occurs nowhere in the word gives every child the same row, so
+// when that row is already too far, only the word's own characters are looked for.
 // The runs are found in the index itself, by the character at the node's depth: headwords that
 // share a beginning lie together, ordered by their next character.
 class EditWalk {
  public:
-  EditWalk(const Dictionary& dict, std::u32string q)
-      : dict_(dict), trie_(dict.SuggestionTrie()), q_(std::move(q)), m_(q_.size()), width_(m_ + 1), maxDepth_(m_ + kMostEdits + 1),
+  EditWalk(const Dictionary& dict, std::u32string q, int reach, std::size_t enough)
+      : dict_(dict), trie_(dict.SuggestionTrie()), reach_(reach), enough_(enough), q_(std::move(q)), m_(q_.size()), width_(m_ + 1), maxDepth_(m_ + kMostEdits + 1),
         rows_((maxDepth_ + 1) * width_, kFar), letters_(maxDepth_ + 1), asciiLetters_(maxDepth_ + 1), qAfter_(m_ + 2, 0) {
     for (std::size_t j = 0; j <= std::min<std::size_t>(m_, kMostEdits); ++j) rows_[j] = static_cast<int>(j);
     for (std::size_t d = 1; d <= maxDepth_; ++d) {
@@ -65,6 +66,14 @@ class EditWalk {
   }
 
  private:
+  // The headword at `position`, at `distance`, when within reach. Once enough lie within one
+  // edit, the walk looks no further: the list is filled nearest first.
+  void Found(std::size_t position, int distance) {
+    if (distance > reach_) return;
+    found_.push_back({position, distance});
+    if (distance <= 1 && ++near_ >= enough_) reach_ = std::min(reach_, 1);
+  }
+
   // Row d for the character c after path_[0..d-1); returns the row's least cell. Only the band
   // |d - j| <= kMostEdits is computed: every cell outside it is more than kMostEdits away and
   // stays kFar, which is all that the cells inside need to know of it.
@@ -108,7 +117,7 @@ class EditWalk {
     const auto fewest = static_cast<long>(shortest) - static_cast<long>(d);
     const auto most = static_cast<long>(longest) - static_cast<long>(d);
     for (std::size_t j = from; j <= to; ++j) {
-      const long left = kMostEdits - row[j];  // edits that may still be spent after this cell
+      const long left = reach_ - row[j];  // edits that may still be spent after this cell
       if (left < 0) continue;
       const auto rest = static_cast<long>(m_ - j);
       const long gap = rest > most ? rest - most : rest < fewest ? fewest - rest : 0;
@@ -197,10 +206,10 @@ class EditWalk {
     const std::size_t first = trie_.levels[d].firstChild[run], last = trie_.levels[d].firstChild[run + 1];
     // Headwords that are the beginning itself sort first; equal folded texts count once.
     if (lo < (first < last ? down.start[first] : hi)) {
-      if (const int distance = rows_[d * width_ + m_]; distance <= kMostEdits) found_.push_back({lo, distance});
+      Found(lo, rows_[d * width_ + m_]);
     }
     if (first == last || d + 1 > maxDepth_) return;
-    const bool anyChild = Row(d + 1, kNoLetter) <= kMostEdits;
+    const bool anyChild = Row(d + 1, kNoLetter) <= reach_;
     // A child by a character that the word does not have near this depth gets this very row.
     int* const row = &rows_[(d + 1) * width_];
     std::array<int, 2 * kMostEdits + 1> otherRow;
@@ -212,7 +221,7 @@ class EditWalk {
       if (!NearLetter(d + 1, c)) {
         if (!anyChild) continue;
         std::copy_n(otherRow.begin(), cells, row + from);
-      } else if (Row(d + 1, c) > kMostEdits) {
+      } else if (Row(d + 1, c) > reach_) {
         continue;
       }
       if (!MayComeNear(d + 1, down.shortest[child], down.longest[child], down.letters[child])) continue;
@@ -228,11 +237,11 @@ class EditWalk {
     std::size_t pos = lo;
     // Headwords that are the beginning itself sort first; equal folded texts count once.
     if (pos < hi && KeyAt(pos, d) == 0) {
-      if (const int distance = rows_[d * width_ + m_]; distance <= kMostEdits) found_.push_back({pos, distance});
+      Found(pos, rows_[d * width_ + m_]);
       pos = Bound(pos, hi, d, 0, /*after=*/true);
     }
     if (pos >= hi || d + 1 > maxDepth_) return;
-    if (Row(d + 1, kNoLetter) <= kMostEdits) {
+    if (Row(d + 1, kNoLetter) <= reach_) {
       // Every child may come near: each run in turn.
       while (pos < hi) {
         const std::uint32_t key = KeyAt(pos, d);
@@ -243,7 +252,7 @@ class EditWalk {
       return;
     }
     for (const char32_t letter : letters_[d + 1]) {
-      if (Row(d + 1, letter) > kMostEdits) continue;
+      if (Row(d + 1, letter) > reach_) continue;
       const std::uint32_t key = static_cast<std::uint32_t>(letter) + 1;
       pos = Bound(pos, hi, d, key, /*after=*/false);
       if (pos >= hi) return;
@@ -256,7 +265,7 @@ class EditWalk {
 
   // Enters the child of path_ by c, the headwords [lo, hi), when it can still come near enough.
   void Child(std::size_t d, char32_t c, std::size_t lo, std::size_t hi) {
-    if (Row(d + 1, c) > kMostEdits) return;
+    if (Row(d + 1, c) > reach_) return;
     path_.push_back(c);
     Node(d + 1, lo, hi);
     path_.pop_back();
@@ -268,6 +277,9 @@ class EditWalk {
   static constexpr int kFar = kMostEdits + 1;
   const Dictionary& dict_;
   const SpellingTrie& trie_;
+  int reach_;  // the most edits a headword found may be away; the band stays kMostEdits wide
+  const std::size_t enough_;
+  std::size_t near_ = 0;  // headwords found within one edit
   const std::u32string q_;
   const std::size_t m_, width_, maxDepth_;
   std::vector<int> rows_;
@@ -280,12 +292,12 @@ class EditWalk {
 
 }  // namespace
 
-std::vector<SpellingMatch> WithinTwoEdits(const Dictionary& dict, std::string_view word) {
+std::vector<SpellingMatch> WithinEdits(const Dictionary& dict, std::string_view word, int reach, std::size_t enough) {
   // A code point takes at most four bytes: anything longer is too long without decoding it.
-  if (word.size() > 4 * kLongestSuggestedWord) return {};
+  if (word.size() > 4 * kLongestSuggestedWord || reach < 0) return {};
   std::u32string q = FoldedCodePoints(word);
   if (q.empty() || q.size() > kLongestSuggestedWord) return {};
-  return EditWalk(dict, std::move(q)).Run();
+  return EditWalk(dict, std::move(q), std::min(reach, kMostEdits), enough).Run();
 }
 
 std::size_t Commonness(const Dictionary& dict, std::size_t position) {
@@ -308,7 +320,10 @@ std::size_t Commonness(const Dictionary& dict, std::size_t position) {
 std::vector<std::string> SpellingSuggestions(const Dictionary& dict, std::string_view word, std::size_t limit) {
   std::vector<std::string> out;
   if (limit == 0) return out;
-  const std::vector<SpellingMatch> found = WithinTwoEdits(dict, TrimBlanks(word));
+  const std::string_view trimmed = TrimBlanks(word);
+  // The nearest come first: once a list's worth lies within one edit (most short words), the
+  // walk need not look two edits away, where a short word has many times more to visit.
+  const std::vector<SpellingMatch> found = WithinEdits(dict, trimmed, kMostEdits, limit);
   // Nearest first: one distance after another, and only as far as the list is not yet full.
   // Commonness reads a meaning (a block decrypted), so it is asked only of the headwords at the
   // distances that reach the list.
