@@ -41,15 +41,14 @@ bool AsciiBytes(const char* p, std::size_t n) {
 
 // A depth-first walk of the sorted index as a trie. Each node is a beginning shared by a run of
 // headwords, with one row of the distance table; a child is entered only when its row can still
-// lead to `reach` (at most kMostEdits) or fewer; once `enough` headwords within one edit are
-// found, to one. A character that occurs nowhere in the word gives every child the same row, so
+// lead to kMostEdits or fewer; once `enough` headwords within one edit are found, to one. A character that occurs nowhere in the word gives every child the same row, so
 // when that row is already too far, only the word's own characters are looked for.
 // The runs are found in the index itself, by the character at the node's depth: headwords that
 // share a beginning lie together, ordered by their next character.
 class EditWalk {
  public:
-  EditWalk(const Dictionary& dict, std::u32string q, int reach, std::size_t enough)
-      : dict_(dict), trie_(dict.SuggestionTrie()), reach_(reach), enough_(enough), q_(std::move(q)), m_(q_.size()), width_(m_ + 1), maxDepth_(m_ + kMostEdits + 1),
+  EditWalk(const Dictionary& dict, std::u32string q, std::size_t enough)
+      : dict_(dict), trie_(dict.SuggestionTrie()), enough_(enough), q_(std::move(q)), m_(q_.size()), width_(m_ + 1), maxDepth_(m_ + kMostEdits + 1),
         rows_((maxDepth_ + 1) * width_, kFar), letters_(maxDepth_ + 1), asciiLetters_(maxDepth_ + 1), qAfter_(m_ + 2, 0) {
     for (std::size_t j = 0; j <= std::min<std::size_t>(m_, kMostEdits); ++j) rows_[j] = static_cast<int>(j);
     for (std::size_t d = 1; d <= maxDepth_; ++d) {
@@ -102,7 +101,7 @@ class EditWalk {
     return best;
   }
 
-  // Whether a headword of a run may come within kMostEdits, given row d, from what the run tells
+  // Whether a headword of a run may come within reach, given row d, from what the run tells
   // of its headwords: from shortest to longest characters, and after the d that the run shares
   // only the characters in `letters` (LetterBits). The path to a headword's end passes a cell
   // (d, j) of the row, or swaps across it from (d - 1, j - 1) to (d + 1, j + 1) at no less cost
@@ -277,7 +276,7 @@ class EditWalk {
   static constexpr int kFar = kMostEdits + 1;
   const Dictionary& dict_;
   const SpellingTrie& trie_;
-  int reach_;  // the most edits a headword found may be away; the band stays kMostEdits wide
+  int reach_ = kMostEdits;  // the most edits a headword found may be away; the band stays as wide
   const std::size_t enough_;
   std::size_t near_ = 0;  // headwords found within one edit
   const std::u32string q_;
@@ -292,12 +291,12 @@ class EditWalk {
 
 }  // namespace
 
-std::vector<SpellingMatch> WithinEdits(const Dictionary& dict, std::string_view word, int reach, std::size_t enough) {
+std::vector<SpellingMatch> WithinTwoEdits(const Dictionary& dict, std::string_view word, std::size_t enough) {
   // A code point takes at most four bytes: anything longer is too long without decoding it.
-  if (word.size() > 4 * kLongestSuggestedWord || reach < 0) return {};
+  if (word.size() > 4 * kLongestSuggestedWord) return {};
   std::u32string q = FoldedCodePoints(word);
   if (q.empty() || q.size() > kLongestSuggestedWord) return {};
-  return EditWalk(dict, std::move(q), std::min(reach, kMostEdits), enough).Run();
+  return EditWalk(dict, std::move(q), enough).Run();
 }
 
 std::size_t Commonness(const Dictionary& dict, std::size_t position) {
@@ -323,7 +322,7 @@ std::vector<std::string> SpellingSuggestions(const Dictionary& dict, std::string
   const std::string_view trimmed = TrimBlanks(word);
   // The nearest come first: once a list's worth lies within one edit (most short words), the
   // walk need not look two edits away, where a short word has many times more to visit.
-  const std::vector<SpellingMatch> found = WithinEdits(dict, trimmed, kMostEdits, limit);
+  const std::vector<SpellingMatch> found = WithinTwoEdits(dict, trimmed, limit);
   // Nearest first: one distance after another, and only as far as the list is not yet full.
   // Commonness reads a meaning (a block decrypted), so it is asked only of the headwords at the
   // distances that reach the list.

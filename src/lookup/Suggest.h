@@ -24,16 +24,13 @@ struct SpellingMatch {
   int distance;
 };
 
-// Every headword within `reach` (at most kMostEdits) edits of `word` (folded code points;
-// adjacent transpositions count as one edit), one per folded text, in index order; but once
-// `enough` lie within one edit, the others found are only those met so far. Walks the sorted
-// index as a trie: rows of the distance table are shared by headwords with a common beginning,
-// and a beginning already more than `reach` away skips every headword that starts with it.
-std::vector<SpellingMatch> WithinEdits(const Dictionary& dict, std::string_view word, int reach,
-                                       std::size_t enough = SIZE_MAX);
-inline std::vector<SpellingMatch> WithinTwoEdits(const Dictionary& dict, std::string_view word) {
-  return WithinEdits(dict, word, kMostEdits);
-}
+// Every headword within kMostEdits edits of `word` (folded code points; adjacent transpositions
+// count as one edit), one per folded text, in index order; but once `enough` lie within one
+// edit, those farther are only the ones met so far. Walks the sorted index as a trie: rows of the
+// distance table are shared by headwords with a common beginning, and a beginning already out of
+// reach skips every headword that starts with it.
+std::vector<SpellingMatch> WithinTwoEdits(const Dictionary& dict, std::string_view word,
+                                          std::size_t enough = SIZE_MAX);
 
 // How common a headword is, as the dictionary itself tells: how many of its phrases are listed
 // ("take off", "take over"...) plus how many senses its meaning gives. Larger is commoner.
